@@ -1,0 +1,26 @@
+# Top-level entry. `make test` installs what is missing, builds everything and
+# runs every test under Wine.
+.PHONY: test build setup format check-format bench clean
+
+test: check-format
+	scripts/test.sh
+
+setup:
+	scripts/setup.sh
+
+build: setup
+	scripts/build.sh
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+
+format:
+	clang-format -i $(SOURCES)
+
+check-format:
+	clang-format --dry-run -Werror $(SOURCES)
+
+bench: build
+	scripts/bench.sh
+
+clean:
+	rm -rf build/target build/host
