@@ -86,17 +86,17 @@ const MemChunk* MemCurrentChunk();
 
 // Call-site macros. The tag of a plain block is its size expression as
 // written; the tag of an object is its type name.
-#define MEM_ALLOC(size) MemAlloc((size), #size, __FILE__, __LINE__)
-#define MEM_FREE(p) MemFree((p), __FILE__, __LINE__)
-#define MEM_TARE(p) MemTare((p), __FILE__, __LINE__)
-#define MEM_VALIDATE(p) MemValidate((p), __FILE__, __LINE__)
-#define MEM_REALLOC(type, array, count, minimum, growth)                                                     \
+#define MEMALLOC(size) MemAlloc((size), #size, __FILE__, __LINE__)
+#define MEMFREE(p) MemFree((p), __FILE__, __LINE__)
+#define MEMTARE(p) MemTare((p), __FILE__, __LINE__)
+#define MEMVALIDATE(p) MemValidate((p), __FILE__, __LINE__)
+#define MEMREALLOC(type, array, count, minimum, growth)                                                     \
     MemRealloc(sizeof(type), reinterpret_cast<void**>(&(array)), &(count), (minimum), (growth), __FILE__,    \
                __LINE__)
-// MEM_NEW(Type, (args)) constructs and registers; MEM_DELETE unregisters and deletes.
-#define MEM_NEW(Type, args)                                                                                  \
+// MEMNEW(Type, (args)) constructs and registers; MEMDELETE unregisters and deletes.
+#define MEMNEW(Type, args)                                                                                  \
     static_cast<Type*>(MemRegisterObject(new Type args, sizeof(Type), #Type, __FILE__, __LINE__))
-#define MEM_DELETE(p)                                                                                        \
+#define MEMDELETE(p)                                                                                        \
     do {                                                                                                     \
         MemUnregisterObject((p), __FILE__, __LINE__);                                                        \
         delete (p);                                                                                          \
