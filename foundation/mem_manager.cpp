@@ -152,9 +152,11 @@ MemBlock* CarveWithNewChunkIfNeeded(MemoryManager& m, DWORD total) {
 void* Allocate(DWORD requested, DWORD kind, void* object, const char* tag, const char* file, LONG line) {
     MemoryManager& m = Manager();
     Lock lock(m);
-    DWORD total = TotalSize(kind == kMemKindObject ? 0 : requested);
+    // An object's record holds no user bytes: its size is only noted.
+    DWORD userBytes = kind == kMemKindObject ? 0 : requested;
+    DWORD total = TotalSize(userBytes);
     // A request so large that its total wraps around cannot be served.
-    if (total < requested) return nullptr;
+    if (total < userBytes) return nullptr;
     MemBlock* block;
     if (total > kMemLargeThreshold) {
         block = static_cast<MemBlock*>(LocalAlloc(LMEM_FIXED, total));

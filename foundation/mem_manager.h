@@ -90,13 +90,13 @@ const MemChunk* MemCurrentChunk();
 #define MEMFREE(p) MemFree((p), __FILE__, __LINE__)
 #define MEMTARE(p) MemTare((p), __FILE__, __LINE__)
 #define MEMVALIDATE(p) MemValidate((p), __FILE__, __LINE__)
-#define MEMREALLOC(type, array, count, minimum, growth)                                                     \
+#define MEMREALLOC(type, array, count, minimum, growth)                                                      \
     MemRealloc(sizeof(type), reinterpret_cast<void**>(&(array)), &(count), (minimum), (growth), __FILE__,    \
                __LINE__)
 // MEMNEW(Type, (args)) constructs and registers; MEMDELETE unregisters and deletes.
-#define MEMNEW(Type, args)                                                                                  \
+#define MEMNEW(Type, args)                                                                                   \
     static_cast<Type*>(MemRegisterObject(new Type args, sizeof(Type), #Type, __FILE__, __LINE__))
-#define MEMDELETE(p)                                                                                        \
+#define MEMDELETE(p)                                                                                         \
     do {                                                                                                     \
         MemUnregisterObject((p), __FILE__, __LINE__);                                                        \
         delete (p);                                                                                          \
