@@ -1,6 +1,7 @@
 // Checks written files with a parser of its own: bounds-checked, strict about every chunk size and block
 // length, and placing channels the way the engine's reader does, so a layout slip cannot cancel out.
 #include "psp_writer.h"
+#include "pspwrite.h"
 
 #include <algorithm>
 #include <array>
@@ -496,6 +497,144 @@ TEST(PspWriter, FileHelperWritesTheSameBytesOrReportsWhy) {
     image.layers.clear();
     EXPECT_FALSE(WritePspFile(image, PspCompression::None, path, &error));
     EXPECT_FALSE(std::ifstream(path).good()) << "a rejected image still created a file";
+}
+
+Bytes Pnm(const std::string& header, const Bytes& pixels) {
+    Bytes out(header.begin(), header.end());
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+TEST(PspWriteCommand, ReadsBinaryPicturesAndRejectsDamagedOnes) {
+    PnmPicture picture;
+    std::string error;
+    ASSERT_TRUE(
+        ReadPnm(Pnm("P6\n# made by hand\n2 1 # two pixels\n255\n", {1, 2, 3, 10, 11, 12}), picture, &error))
+        << error;
+    EXPECT_EQ(2u, picture.width);
+    EXPECT_EQ(3, picture.channels);
+    EXPECT_EQ(Bytes({1, 2, 3, 10, 11, 12}), picture.pixels);
+    // The byte after the maximum is the only separator: a pixel value that looks like white space stays.
+    ASSERT_TRUE(ReadPnm(Pnm("P5 1 2 255\n", {'\n', 200}), picture, &error)) << error;
+    EXPECT_EQ(Bytes({'\n', 200}), picture.pixels);
+
+    const std::pair<Bytes, std::string> bad[] = {
+        {Pnm("P3 1 1 255\n", {1, 2, 3}), "not a binary PPM"},
+        {Pnm("P6 1 1 65535\n", {1, 2, 3, 4, 5, 6}), "maximum value 65535 is not 255"},
+        {Pnm("P6 2 2 255\n", {1, 2, 3}), "truncated: 3 of 12 bytes"},
+        {Pnm("P5 2 # no height", {}), "damaged picture header"},
+        {Pnm("P5 1 99999999999 255\n", {}), "damaged picture header"},
+        {Pnm("P5 40000 1 255\n", {}), "picture size 40000x1 is outside"},
+        {Pnm("P5 0 1 255\n", {}), "picture size 0x1"},
+        {Pnm("P5 1 1 255", {}), "damaged picture header"},
+    };
+    for (const auto& [data, message] : bad) {
+        EXPECT_FALSE(ReadPnm(data, picture, &error)) << message;
+        EXPECT_THAT(error, testing::HasSubstr(message));
+    }
+}
+
+class PspWriteFiles : public testing::Test {
+protected:
+    std::string Put(const std::string& name, const Bytes& data) {
+        std::string path = testing::TempDir() + name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size());
+        paths_.push_back(path);
+        return path;
+    }
+    Parsed Run(std::vector<std::string> args) {
+        std::string out = testing::TempDir() + "pspwrite_out.psp", error;
+        paths_.push_back(out);
+        args.insert(args.begin(), out);
+        EXPECT_TRUE(RunPspWrite(args, &error)) << error;
+        std::ifstream file(out, std::ios::binary);
+        return ParseOrFail(Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
+    }
+    void TearDown() override {
+        for (const std::string& path : paths_) std::remove(path.c_str());
+    }
+    std::vector<std::string> paths_;
+};
+
+TEST_F(PspWriteFiles, BuildsLayersMasksSelectionAndPalettes) {
+    const Bytes red = {255, 0, 0, 255, 0, 0, 0, 0, 255}, mixed = {1, 2, 3, 255, 255, 255, 1, 2, 3};
+    const std::string a = Put("a.ppm", Pnm("P6 3 1 255\n", red)),
+                      b = Put("b.ppm", Pnm("P6 3 1 255\n", mixed));
+    const std::string mask = Put("m.pgm", Pnm("P5 3 1 255\n", {0, 128, 255}));
+    const std::string grey = Put("g.pgm", Pnm("P5 3 1 255\n", {9, 8, 7}));
+
+    Parsed colour = Run({"-c", "rle", "-s", grey, a, "-m", mask, b});
+    EXPECT_EQ(1, colour.compression);
+    ASSERT_EQ(2u, colour.image.layers.size());
+    EXPECT_EQ(24, colour.image.bits);
+    EXPECT_EQ("a.ppm", colour.image.layers[0].name);
+    EXPECT_EQ(red, colour.image.layers[0].pixels);
+    EXPECT_TRUE(colour.image.layers[0].mask.empty());
+    EXPECT_EQ(mixed, colour.image.layers[1].pixels);
+    EXPECT_EQ(Bytes({0, 128, 255}), colour.image.layers[1].mask);
+    ASSERT_TRUE(colour.image.selection.has_value());
+    EXPECT_EQ(Bytes({9, 8, 7}), colour.image.selection->mask);
+
+    Parsed paletted = Run({"-c", "deflate", "-8", a, b});
+    ASSERT_EQ(2u, paletted.image.layers.size());
+    EXPECT_EQ(8, paletted.image.bits);
+    EXPECT_EQ(4u, paletted.image.palette.size());
+    for (size_t i = 0; i < 2; ++i)
+        for (size_t p = 0; p < 3; ++p) {
+            const PspColor& entry = paletted.image.palette.at(paletted.image.layers[i].pixels.at(p));
+            const Bytes& want = i == 0 ? red : mixed;
+            EXPECT_EQ(Bytes({want[3 * p], want[3 * p + 1], want[3 * p + 2]}),
+                      Bytes({entry.red, entry.green, entry.blue}));
+        }
+
+    Parsed greyImage = Run({grey});
+    EXPECT_EQ(8, greyImage.image.bits);
+    EXPECT_EQ(256u, greyImage.image.palette.size());
+    EXPECT_EQ(Bytes({9, 8, 7}), greyImage.image.layers.at(0).pixels);
+}
+
+TEST_F(PspWriteFiles, FullPalettePutsWhiteLastOrFails) {
+    Bytes all;
+    for (int i = 0; i < 256; ++i)
+        all.insert(all.end(),
+                   {uint8_t(i == 3 ? 255 : i), uint8_t(i == 3 ? 255 : 0), uint8_t(i == 3 ? 255 : 0)});
+    Parsed parsed = Run({"-8", Put("w.ppm", Pnm("P6 256 1 255\n", all))});
+    ASSERT_EQ(256u, parsed.image.palette.size());
+    EXPECT_EQ(255, parsed.image.layers.at(0).pixels.at(3));
+    EXPECT_EQ(254, parsed.image.layers.at(0).pixels.at(255));
+
+    all[9] = 7; // no white any more
+    std::string error, out = testing::TempDir() + "pspwrite_fail.psp";
+    EXPECT_FALSE(RunPspWrite({out, "-8", Put("nw.ppm", Pnm("P6 256 1 255\n", all))}, &error));
+    EXPECT_THAT(error, testing::HasSubstr("256 colours without white"));
+    all.insert(all.end(), {1, 2, 3});
+    EXPECT_FALSE(RunPspWrite({out, "-8", Put("many.ppm", Pnm("P6 257 1 255\n", all))}, &error));
+    EXPECT_THAT(error, testing::HasSubstr("more than 256 colours"));
+    EXPECT_FALSE(std::ifstream(out).good());
+}
+
+TEST_F(PspWriteFiles, RejectsBadArguments) {
+    const std::string ppm = Put("c.ppm", Pnm("P6 1 1 255\n", {1, 2, 3}));
+    const std::string pgm = Put("d.pgm", Pnm("P5 1 1 255\n", {1}));
+    const std::string wide = Put("e.ppm", Pnm("P6 2 1 255\n", {1, 2, 3, 4, 5, 6}));
+    const std::string out = testing::TempDir() + "pspwrite_bad.psp";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{out}, "at least one layer"},
+        {{out, ppm, "-m"}, "-m needs a value"},
+        {{out, ppm, "-m", pgm}, "is not followed by a layer"},
+        {{"-c", "lzw", out, ppm}, "unknown compression lzw"},
+        {{"-x", out, ppm}, "unknown option -x"},
+        {{out, ppm, pgm}, "cannot be mixed"},
+        {{out, ppm, wide}, "size differs"},
+        {{out, "-m", ppm, ppm}, "must be a PGM"},
+        {{out, testing::TempDir() + "missing.ppm"}, "cannot open"},
+    };
+    for (const auto& [args, message] : cases) {
+        std::string error;
+        EXPECT_FALSE(RunPspWrite(args, &error)) << message;
+        EXPECT_THAT(error, testing::HasSubstr(message));
+    }
+    EXPECT_FALSE(std::ifstream(out).good());
 }
 
 } // namespace
