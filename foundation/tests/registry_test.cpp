@@ -1,0 +1,152 @@
+// Registry keys, values and versioned records against the real registry of
+// the test prefix. Each test works below its own key and deletes it again.
+#include "registry.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+protected:
+#ifdef UNICODE
+    const TCHAR* base_ = TEXT("HKCU\\Software\\VexlinTests\\RegistryW");
+#else
+    const TCHAR* base_ = TEXT("HKCU\\Software\\VexlinTests\\RegistryA");
+#endif
+    void SetUp() override { Cleanup(); }
+    void TearDown() override { Cleanup(); }
+    void Cleanup() { RegKey(string(TEXT("HKCU\\Software\\VexlinTests"))).DeleteTree(string(base_).Mid(24)); }
+    RegValue Value(const TCHAR* name) { return RegValue(string(base_), string(name)); }
+};
+
+TEST_F(RegistryTest, PathsNameTheirRootAndSubKey) {
+    struct Case {
+        const TCHAR* path;
+        HKEY root;
+        const TCHAR* subKey;
+    } cases[] = {
+        {TEXT("HKLM"), HKEY_LOCAL_MACHINE, TEXT("")},
+        {TEXT("hkcu\\Foo"), HKEY_CURRENT_USER, TEXT("Foo")},
+        {TEXT("HKCR\\a\\b"), HKEY_CLASSES_ROOT, TEXT("a\\b")},
+        {TEXT("Software\\X"), HKEY_CURRENT_USER, TEXT("Software\\X")},
+        {TEXT("HKLMX\\Y"), HKEY_CURRENT_USER, TEXT("HKLMX\\Y")},
+        {TEXT("hkcr"), HKEY_CLASSES_ROOT, TEXT("")},
+    };
+    for (const Case& c : cases) {
+        RegKey key{string(c.path)};
+        EXPECT_EQ(c.root, key.Root());
+        EXPECT_TRUE(key.SubKey() == c.subKey) << string(c.path).Psz8() << " gave " << key.SubKey().Psz8();
+    }
+    RegKey child(RegKey(string(TEXT("HKLM\\Software"))), string(TEXT("/Tessel/NLS")));
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, child.Root());
+    EXPECT_TRUE(child.SubKey() == TEXT("Software\\Tessel\\NLS"));
+    EXPECT_EQ(7u, RegKey(7, string(TEXT("x"))).Options());
+}
+
+TEST_F(RegistryTest, TypedValuesRoundTripAndMissingOnesReadEmpty) {
+    RegValue text = Value(TEXT("Name"));
+    EXPECT_EQ(0u, text.GetSize());
+    EXPECT_EQ(0u, text.GetType());
+    string read(TEXT("stale"));
+    EXPECT_FALSE(text.GetString(read));
+    EXPECT_TRUE(read.IsEmpty());
+
+    ASSERT_TRUE(text.SetString(string(TEXT("Ludanto"))));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), text.GetType());
+    EXPECT_EQ(8 * sizeof(TCHAR), text.GetSize()) << "the terminator is stored";
+    EXPECT_TRUE(text.GetString(read));
+    EXPECT_TRUE(read == TEXT("Ludanto"));
+    EXPECT_EQ(7u, read.GetLength());
+
+    RegValue number = Value(TEXT("Count"));
+    DWORD n = 5;
+    EXPECT_FALSE(number.GetDword(n));
+    EXPECT_EQ(0u, n);
+    ASSERT_TRUE(number.SetDword(0xDEADBEEF));
+    EXPECT_TRUE(number.GetDword(n));
+    EXPECT_EQ(0xDEADBEEFu, n);
+    EXPECT_FALSE(number.GetString(read)) << "a number is no text";
+    EXPECT_TRUE(read.IsEmpty());
+
+    const BYTE bytes[] = {1, 2, 3, 0, 5};
+    RegValue blob = Value(TEXT("Blob"));
+    ASSERT_TRUE(blob.SetBinary(RegData(bytes, sizeof bytes)));
+    RegData back;
+    ASSERT_TRUE(blob.GetBinary(back));
+    EXPECT_TRUE(back.Owned());
+    ASSERT_EQ(sizeof bytes, back.Size());
+    EXPECT_EQ(0, memcmp(bytes, back.Data(), sizeof bytes));
+
+    RegValue copy = Value(TEXT("Copy"));
+    EXPECT_TRUE(copy.Copy(blob));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), copy.GetType());
+    EXPECT_FALSE(copy.Copy(Value(TEXT("Missing"))));
+    EXPECT_EQ(0u, copy.GetType()) << "copying a missing value deletes the destination";
+}
+
+TEST_F(RegistryTest, VersionedRecordsAreReadOnlyWhenCompatible) {
+    RegValue settings = Value(TEXT("Settings"));
+    BYTE record[10];
+    for (int i = 0; i < 10; i++) record[i] = static_cast<BYTE>(0xA0 + i);
+    ASSERT_TRUE(settings.SetVersioned(0x00010003, RegData(record, sizeof record)));
+    EXPECT_EQ(14u, settings.GetSize());
+
+    BYTE wide[16];
+    memset(wide, 0x55, sizeof wide);
+    ASSERT_TRUE(settings.GetVersioned(0x00010002, wide, sizeof wide));
+    EXPECT_EQ(0, memcmp(record, wide, 10));
+    for (int i = 10; i < 16; i++) EXPECT_EQ(0, wide[i]) << "byte " << i;
+
+    BYTE narrow[4] = {};
+    ASSERT_TRUE(settings.GetVersioned(0x00010003, narrow, sizeof narrow));
+    EXPECT_EQ(0, memcmp(record, narrow, 4));
+
+    BYTE untouched[4] = {9, 9, 9, 9};
+    EXPECT_FALSE(settings.GetVersioned(0x00010004, untouched, sizeof untouched)) << "older minor";
+    EXPECT_FALSE(settings.GetVersioned(0x00020000, untouched, sizeof untouched)) << "other major";
+    EXPECT_FALSE(settings.GetVersioned(0x00000003, untouched, sizeof untouched)) << "other major";
+    for (BYTE b : untouched) EXPECT_EQ(9, b);
+
+    const BYTE tooShort[3] = {3, 0, 1};
+    RegValue damaged = Value(TEXT("Damaged"));
+    ASSERT_TRUE(damaged.Set(REG_BINARY, tooShort, sizeof tooShort));
+    EXPECT_FALSE(damaged.GetVersioned(0x00010000, untouched, sizeof untouched));
+    EXPECT_FALSE(Value(TEXT("Absent")).GetVersioned(0x00010000, untouched, sizeof untouched));
+}
+
+TEST_F(RegistryTest, DeleteTreeRemovesEverythingBelowAKey) {
+    RegKey base{string(base_)};
+    for (const TCHAR* path : {TEXT("Tree\\A\\One"), TEXT("Tree\\A\\Two"), TEXT("Tree\\B")}) {
+        RegValue leaf(RegKey(base, string(path)), string(TEXT("v")));
+        ASSERT_TRUE(leaf.SetDword(1));
+    }
+    EXPECT_FALSE(base.DeleteKey(string(TEXT("Tree")))) << "a key with sub-keys stays";
+    EXPECT_TRUE(base.DeleteTree(string(TEXT("Tree"))));
+    EXPECT_EQ(nullptr, RegKey(base, string(TEXT("Tree"))).Open());
+    EXPECT_FALSE(base.DeleteTree(string(TEXT("Tree")))) << "nothing left to delete";
+
+    RegValue v = Value(TEXT("Gone"));
+    v.SetDword(3);
+    EXPECT_TRUE(base.DeleteValue(string(TEXT("Gone"))));
+    EXPECT_EQ(0u, v.GetType());
+}
+
+TEST(RegDataTest, OwnedCopiesAreIndependentOfTheirSource) {
+    BYTE source[3] = {1, 2, 3};
+    RegData borrowed(source, 3);
+    EXPECT_FALSE(borrowed.Owned());
+    EXPECT_EQ(source, borrowed.Data());
+    RegData copied(source, 3, true);
+    EXPECT_TRUE(copied.Owned());
+    source[0] = 7;
+    EXPECT_EQ(1, copied.Data()[0]);
+    RegData second(borrowed);
+    EXPECT_TRUE(second.Owned());
+    EXPECT_EQ(7, second.Data()[0]);
+    second = copied;
+    EXPECT_EQ(1, second.Data()[0]);
+}
+
+} // namespace
