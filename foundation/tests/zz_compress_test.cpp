@@ -1,0 +1,133 @@
+// The LZO container: its exact layout, the size of the buffers it hands out, rejection of short and
+// damaged blocks, resources, and a bounded fuzz loop over mutated blocks.
+#include "mem_manager.h"
+#include "zz_compress.h"
+
+#include <gtest/gtest.h>
+#include <lzo/lzoconf.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<BYTE> Compress(const std::vector<BYTE>& data) {
+    BYTE* out = nullptr;
+    DWORD cb = 0;
+    EXPECT_TRUE(ZZCompress(&out, &cb, data.data(), static_cast<DWORD>(data.size())));
+    std::vector<BYTE> block(out, out + cb);
+    ZZFree(out);
+    return block;
+}
+
+std::vector<BYTE> Sample(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<BYTE> data(size);
+    // Runs of repeated bytes mixed with noise, so the stream has literals and matches.
+    for (size_t i = 0; i < size; ++i) data[i] = (i / 37) % 3 ? static_cast<BYTE>(i / 37) : random() & 255;
+    return data;
+}
+
+TEST(ZZCompress, EmptyInputIsAZeroHeaderAndTheEndMarker) {
+    std::vector<BYTE> block = Compress({});
+    ASSERT_EQ(block, (std::vector<BYTE>{0, 0, 0, 0, 0x11, 0, 0}));
+    BYTE* out = reinterpret_cast<BYTE*>(1);
+    DWORD cb = 99;
+    ASSERT_TRUE(ZZDecompress(&out, &cb, block.data(), static_cast<DWORD>(block.size())));
+    EXPECT_NE(out, nullptr);
+    EXPECT_EQ(cb, 0u);
+    ZZFree(out);
+}
+
+TEST(ZZCompress, RoundTripsAndWritesTheSizeLittleEndian) {
+    for (size_t size : {1u, 5u, 4096u, 100000u}) {
+        std::vector<BYTE> data = Sample(size, static_cast<unsigned>(size));
+        std::vector<BYTE> block = Compress(data);
+        ASSERT_GT(block.size(), 4u);
+        EXPECT_EQ(block[0] | block[1] << 8 | block[2] << 16 | block[3] << 24, static_cast<int>(size));
+        BYTE* out = nullptr;
+        DWORD cb = 0;
+        ASSERT_TRUE(ZZDecompress(&out, &cb, block.data(), static_cast<DWORD>(block.size())));
+        EXPECT_EQ(std::vector<BYTE>(out, out + cb), data);
+        ZZFree(out);
+    }
+}
+
+TEST(ZZCompress, OutputCapacityHasTheCompressorMargin) {
+    std::vector<BYTE> data = Sample(100000, 7);
+    BYTE* out = nullptr;
+    DWORD cb = 0;
+    ASSERT_TRUE(ZZCompress(&out, &cb, data.data(), 100000));
+    const MemBlock* block = MemFindBlock(out);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->requested, 102609u);
+    EXPECT_STREQ(block->tag, "*pcbOut");
+    ZZFree(out);
+}
+
+TEST(ZZCompress, ShortBlocksAreRejected) {
+    BYTE block[4] = {0, 0, 0, 0};
+    for (DWORD size = 0; size <= 4; ++size) {
+        BYTE* out = reinterpret_cast<BYTE*>(1);
+        DWORD cb = 0;
+        EXPECT_FALSE(ZZDecompress(&out, &cb, block, size)) << size;
+        EXPECT_EQ(out, nullptr);
+    }
+}
+
+TEST(ZZCompress, DamagedStreamFailsWithTheLibraryError) {
+    std::vector<BYTE> block = Compress(Sample(5000, 3));
+    // Cut the stream short: the decoder runs out of input.
+    BYTE* out = reinterpret_cast<BYTE*>(1);
+    DWORD cb = 0;
+    SetLastError(0);
+    EXPECT_FALSE(ZZDecompress(&out, &cb, block.data(), static_cast<DWORD>(block.size() / 2)));
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(static_cast<int>(GetLastError()), LZO_E_INPUT_OVERRUN);
+    // Claim more data than the stream holds.
+    std::vector<BYTE> lying = block;
+    lying[0] ^= 1;
+    EXPECT_FALSE(ZZDecompress(&out, &cb, lying.data(), static_cast<DWORD>(lying.size())));
+    EXPECT_EQ(out, nullptr);
+    EXPECT_NE(GetLastError(), 0u);
+    // A size no stream of this length can produce is refused before any allocation.
+    lying[3] = 0x7F;
+    MemStats before = MemGetStats();
+    EXPECT_FALSE(ZZDecompress(&out, &cb, lying.data(), static_cast<DWORD>(lying.size())));
+    EXPECT_EQ(MemGetStats().liveBlocks, before.liveBlocks);
+}
+
+TEST(ZZCompress, MutatedBlocksNeverCrashOrOverrun) {
+    std::vector<BYTE> original = Compress(Sample(3000, 11));
+    std::mt19937 random(1234);
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<BYTE> block = original;
+        int edits = 1 + random() % 4;
+        for (int e = 0; e < edits; ++e) block[random() % block.size()] = static_cast<BYTE>(random());
+        if (random() % 4 == 0) block.resize(5 + random() % block.size());
+        // Exactly sized heap copy so that a read past the end would be caught by the allocator's checks.
+        std::vector<BYTE> exact(block);
+        BYTE* out = nullptr;
+        DWORD cb = 0;
+        if (ZZDecompress(&out, &cb, exact.data(), static_cast<DWORD>(exact.size()))) {
+            ++accepted;
+            EXPECT_EQ(cb, static_cast<DWORD>(exact[0] | exact[1] << 8 | exact[2] << 16 | exact[3] << 24));
+            MEMVALIDATE(out);
+            ZZFree(out);
+        } else {
+            EXPECT_EQ(out, nullptr);
+        }
+    }
+    EXPECT_LT(accepted, 3000);
+}
+
+TEST(ZZCompress, MissingResourceResetsTheOutput) {
+    BYTE* out = reinterpret_cast<BYTE*>(1);
+    DWORD cb = 5;
+    EXPECT_FALSE(ZZLoadResource(GetModuleHandle(nullptr), MAKEINTRESOURCE(77), &out, &cb));
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(cb, 0u);
+}
+
+} // namespace
