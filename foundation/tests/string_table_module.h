@@ -1,0 +1,55 @@
+// A resource-only module carrying a chosen string table, for tests of the
+// resource loaders: a copy of the running test program whose resources are
+// replaced, loaded as a data file.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class StringTableModule {
+public:
+    // Each entry maps a string identifier to its text.
+    explicit StringTableModule(const std::map<UINT, std::wstring>& strings) {
+        WCHAR folder[MAX_PATH], self[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"vst", 0, path_);
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        if (!CopyFileW(self, path_, FALSE)) return;
+        HANDLE update = BeginUpdateResourceW(path_, TRUE);
+        if (!update) return;
+        std::map<UINT, std::vector<WORD>> blocks;
+        for (UINT block = 0; block < 4096; ++block) {
+            bool used = false;
+            for (UINT k = 0; k < 16; ++k) used = used || strings.count(block * 16 + k);
+            if (!used) continue;
+            std::vector<WORD>& data = blocks[block + 1];
+            for (UINT k = 0; k < 16; ++k) {
+                auto found = strings.find(block * 16 + k);
+                std::wstring text = found == strings.end() ? std::wstring() : found->second;
+                data.push_back(static_cast<WORD>(text.size()));
+                data.insert(data.end(), text.begin(), text.end());
+            }
+        }
+        for (auto& block : blocks)
+            UpdateResourceW(update, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block.first),
+                            MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), block.second.data(),
+                            static_cast<DWORD>(block.second.size() * sizeof(WORD)));
+        if (!EndUpdateResourceW(update, FALSE)) return;
+        module_ = LoadLibraryExW(path_, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~StringTableModule() {
+        if (module_) FreeLibrary(module_);
+        DeleteFileW(path_);
+    }
+    StringTableModule(const StringTableModule&) = delete;
+    StringTableModule& operator=(const StringTableModule&) = delete;
+
+    HMODULE module() const { return module_; }
+
+private:
+    WCHAR path_[MAX_PATH] = {0};
+    HMODULE module_ = nullptr;
+};
