@@ -601,7 +601,7 @@ TEST(StringHelpers, NumbersParseWithoutSkippingWhiteSpace) {
     EXPECT_EQ(0, ParseLong16(L"abc"));
     EXPECT_EQ(0, ParseLong16(nullptr));
     EXPECT_EQ(42, ParseLong8("42"));
-    EXPECT_EQ(-1, ParseLong8("4294967295") * -1 * -1); // wraps modulo 2^32
+    EXPECT_EQ(-1, ParseLong8("4294967295")); // wraps modulo 2^32
     EXPECT_DOUBLE_EQ(-2.5, ParseDouble16(L"-2.50"));
     EXPECT_DOUBLE_EQ(3.0, ParseDouble16(L"3."));
     EXPECT_DOUBLE_EQ(0.25, ParseDouble16(L".25"));
