@@ -1,0 +1,458 @@
+// Palette merging, colour placement, lookups and the inverse colour table.
+#include "cea_palette_group.h"
+
+#include "cea_graphic.h"
+#include "cea_sprite.h"
+#include "mem_manager.h"
+
+#include <string.h>
+
+const BYTE g_uniformMap[256] = {
+    0,   16,  17,  4,   18,  19,  20,  12,  21,  22,  23,  24,  25,  26,  27,  28,  29,  30,  31,  32,
+    33,  34,  35,  36,  2,   37,  38,  6,   39,  40,  41,  42,  43,  44,  45,  46,  47,  48,  49,  50,
+    51,  52,  53,  54,  55,  56,  57,  58,  59,  60,  61,  62,  63,  64,  65,  66,  10,  67,  68,  69,
+    70,  71,  72,  14,  1,   73,  74,  5,   75,  76,  77,  78,  79,  80,  81,  82,  83,  84,  85,  86,
+    87,  88,  89,  90,  91,  92,  93,  94,  3,   95,  96,  8,   97,  98,  99,  100, 101, 102, 103, 104,
+    105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124,
+    125, 126, 127, 128, 129, 130, 131, 132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144,
+    145, 146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 164,
+    165, 166, 167, 168, 169, 170, 171, 172, 173, 174, 175, 176, 177, 7,   178, 179, 180, 181, 182, 183,
+    184, 185, 186, 187, 188, 189, 190, 191, 192, 193, 194, 195, 9,   196, 197, 198, 199, 200, 201, 13,
+    202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221,
+    222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 234, 235, 236, 237, 238, 239, 240, 241,
+    242, 243, 244, 245, 246, 247, 248, 249, 11,  250, 251, 252, 253, 254, 15,  255,
+};
+
+namespace {
+
+const DWORD kAnyIndex = 0xFFFFFFFF;
+const DWORD kHashSize = 766; // red + green + blue runs from 0 to 765
+DWORD g_outOfColors = 0;
+PaletteGroup* g_displayGroup = nullptr;
+
+// Palette index last found or placed for each colour sum; shared by every group of the process.
+BYTE* ColorHash() {
+    static BYTE* hash = [] {
+        DWORD clrHASH_FN_SIZE = kHashSize;
+        BYTE* table = static_cast<BYTE*>(MEMALLOC(sizeof(BYTE) * clrHASH_FN_SIZE));
+        if (table) {
+            memset(table, 0, kHashSize);
+            MEMTARE(table);
+        }
+        return table;
+    }();
+    return hash;
+}
+
+inline DWORD Sum(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
+
+inline COLORREF EntryColor(const PALETTEENTRY& e) { return RGB(e.peRed, e.peGreen, e.peBlue); }
+
+int DisplayDepth() {
+    HDC screen = ::GetDC(nullptr);
+    int depth = screen ? GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) : 32;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return depth;
+}
+
+// Hue, lightness and saturation on a 0..255 scale; greys get hue 170.
+void ToHls(int r, int g, int b, int& h, int& l, int& s) {
+    const int range = 255;
+    int high = r > g ? (r > b ? r : b) : (g > b ? g : b);
+    int low = r < g ? (r < b ? r : b) : (g < b ? g : b);
+    l = ((high + low) * range + range) / (2 * range);
+    if (high == low) {
+        s = 0;
+        h = range * 2 / 3;
+        return;
+    }
+    int spread = high - low;
+    if (l <= range / 2)
+        s = (spread * range + (high + low) / 2) / (high + low);
+    else
+        s = (spread * range + (2 * range - high - low) / 2) / (2 * range - high - low);
+    int dr = ((high - r) * (range / 6) + spread / 2) / spread;
+    int dg = ((high - g) * (range / 6) + spread / 2) / spread;
+    int db = ((high - b) * (range / 6) + spread / 2) / spread;
+    if (r == high)
+        h = db - dg;
+    else if (g == high)
+        h = range / 3 + dr - db;
+    else
+        h = 2 * range / 3 + dg - dr;
+    if (h < 0) h += range;
+    if (h > range) h -= range;
+}
+
+inline int Distance(int a, int b) { return a > b ? a - b : b - a; }
+
+} // namespace
+
+PaletteGroup::PaletteGroup()
+    : entries_(nullptr), entryCount_(0), paletteHandle_(nullptr), openCount_(1), fixed_(FALSE),
+      inverse_(nullptr) {
+    memset(palette_, 0, sizeof palette_);
+    if (DisplayDepth() == 4) {
+        AddEntries(kSystemColors, 0);
+    } else {
+        AddSpecific(0, RGB(0, 0, 0));
+        AddSpecific(255, RGB(255, 255, 255));
+    }
+    Close();
+}
+
+PaletteGroup::~PaletteGroup() {
+    openCount_ = 0;
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].isGraphic) entries_[i].graphic->SetPaletteGroup(nullptr);
+    if (entries_) MEMFREE(entries_);
+    if (paletteHandle_) DeleteObject(paletteHandle_);
+    if (inverse_) MEMFREE(inverse_);
+    if (g_displayGroup == this) g_displayGroup = nullptr;
+}
+
+BOOL PaletteGroup::Open() {
+    if (openCount_ == 0) {
+        for (DWORD i = 0; i < entryCount_; ++i)
+            if (entries_[i].inUse && entries_[i].isGraphic && entries_[i].graphic->HasOpenDC()) return FALSE;
+    }
+    ++openCount_;
+    return TRUE;
+}
+
+void PaletteGroup::Close() {
+    if (openCount_ == 0) return;
+    if (--openCount_ == 0) Merge();
+}
+
+PALETTEMEMBER* PaletteGroup::NewMember() {
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (!entries_[i].inUse) return &entries_[i];
+    DWORD slot = entryCount_;
+    if (!MEMREALLOC(PALETTEMEMBER, entries_, entryCount_, slot + 1, 4)) return nullptr;
+    return &entries_[slot];
+}
+
+PALETTEMEMBER* PaletteGroup::FindGraphic(Graphic* graphic) {
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].isGraphic && entries_[i].graphic == graphic) return &entries_[i];
+    return nullptr;
+}
+
+namespace {
+
+// Only palettized roots are members; a child stands for its root.
+Graphic* MemberRoot(Graphic* graphic) {
+    if (!graphic) return nullptr;
+    while (graphic->IsChild()) graphic = graphic->GetParent();
+    return graphic && graphic->IsLoaded() && graphic->GetDepth() <= 8 ? graphic : nullptr;
+}
+
+} // namespace
+
+void PaletteGroup::Add(Graphic* graphic, BOOL locked) {
+    graphic = MemberRoot(graphic);
+    if (!IsOpen() || !graphic || FindGraphic(graphic)) return;
+    PALETTEMEMBER* member = NewMember();
+    if (!member) return;
+    member->inUse = 1;
+    member->specific = 0;
+    member->index = kAnyIndex;
+    member->isGraphic = 1;
+    member->locked = locked ? 1 : 0;
+    member->graphic = graphic;
+    member->colour = 0;
+    graphic->SetPaletteGroup(this);
+}
+
+void PaletteGroup::Add(Sprite* sprite, BOOL locked) {
+    if (!IsOpen() || !sprite) return;
+    Sprite* source = sprite->IsChild() ? sprite->GetParent() : sprite;
+    for (DWORD i = 0; i < source->GetFrameCount(); ++i) Add(source->GetFrame(i), locked);
+}
+
+void PaletteGroup::Remove(Graphic* graphic) {
+    graphic = MemberRoot(graphic);
+    if (!IsOpen() || !graphic) return;
+    if (PALETTEMEMBER* member = FindGraphic(graphic)) {
+        memset(member, 0, sizeof *member);
+        graphic->SetPaletteGroup(nullptr);
+    }
+}
+
+void PaletteGroup::Remove(Sprite* sprite) {
+    if (!IsOpen() || !sprite) return;
+    Sprite* source = sprite->IsChild() ? sprite->GetParent() : sprite;
+    for (DWORD i = 0; i < source->GetFrameCount(); ++i) Remove(source->GetFrame(i));
+}
+
+void PaletteGroup::Join(Graphic* graphic) {
+    graphic = MemberRoot(graphic);
+    if (!graphic || FindGraphic(graphic)) return;
+    if (PALETTEMEMBER* member = NewMember()) {
+        memset(member, 0, sizeof *member);
+        member->inUse = 1;
+        member->index = kAnyIndex;
+        member->isGraphic = 1;
+        member->graphic = graphic;
+        graphic->SetPaletteGroup(this);
+    }
+}
+
+void PaletteGroup::Forget(Graphic* graphic) {
+    if (PALETTEMEMBER* member = FindGraphic(graphic)) memset(member, 0, sizeof *member);
+}
+
+void PaletteGroup::AddSpecific(DWORD index, COLORREF colour) {
+    if (!IsOpen() || index > 255) return;
+    colour &= 0xFFFFFF;
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].specific && entries_[i].index == index) return;
+    for (DWORD i = 0; i < entryCount_; ++i) {
+        if (entries_[i].inUse && !entries_[i].isGraphic && entries_[i].colour == colour) {
+            entries_[i].specific = 1;
+            return;
+        }
+    }
+    if (PALETTEMEMBER* member = NewMember()) {
+        memset(member, 0, sizeof *member);
+        member->inUse = 1;
+        member->specific = 1;
+        member->index = index;
+        member->colour = colour;
+    }
+}
+
+void PaletteGroup::RemoveSpecific(DWORD index) {
+    if (!IsOpen()) return;
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].specific && entries_[i].index == index)
+            memset(&entries_[i], 0, sizeof entries_[i]);
+}
+
+void PaletteGroup::AddColor(COLORREF colour) {
+    if (!IsOpen()) return;
+    colour &= 0xFFFFFF;
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && !entries_[i].isGraphic && entries_[i].colour == colour) return;
+    if (PALETTEMEMBER* member = NewMember()) {
+        memset(member, 0, sizeof *member);
+        member->inUse = 1;
+        member->index = kAnyIndex;
+        member->colour = colour;
+    }
+}
+
+void PaletteGroup::RemoveColor(COLORREF colour) {
+    if (!IsOpen()) return;
+    colour &= 0xFFFFFF;
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && !entries_[i].isGraphic && entries_[i].colour == colour)
+            memset(&entries_[i], 0, sizeof entries_[i]);
+}
+
+void PaletteGroup::AddEntries(const PALETTEENTRY* entries, DWORD count) {
+    if (!IsOpen()) return;
+    if (entries == kSystemColors) {
+        PALETTEENTRY system[256];
+        HDC screen = ::GetDC(nullptr);
+        UINT n = screen ? GetSystemPaletteEntries(screen, 0, 256, system) : 0;
+        if (screen) ::ReleaseDC(nullptr, screen);
+        if (n > 0 && n <= 16) {
+            for (UINT i = 1; i + 1 < n; ++i) AddColor(EntryColor(system[i]));
+        } else if (n == 256) {
+            for (UINT i = 1; i <= 9; ++i) AddColor(EntryColor(system[i]));
+            for (UINT i = 246; i <= 254; ++i) AddColor(EntryColor(system[i]));
+        }
+        return;
+    }
+    if (entries == kUniformPalette) {
+        static const BYTE reds[4] = {0, 128, 192, 255};
+        static const BYTE levels[8] = {0, 40, 80, 115, 160, 192, 225, 255};
+        for (int r = 0; r < 4; ++r)
+            for (int g = 0; g < 8; ++g)
+                for (int b = 0; b < 8; ++b)
+                    AddSpecific(g_uniformMap[r * 64 + g * 8 + b], RGB(reds[r], levels[g], levels[b]));
+        fixed_ = TRUE;
+        return;
+    }
+    if (!entries) return;
+    for (DWORD i = 0; i < count; ++i) AddColor(EntryColor(entries[i]));
+}
+
+void PaletteGroup::RemoveEntries(const PALETTEENTRY* entries, DWORD count) {
+    if (!IsOpen()) return;
+    if (entries == kSystemColors || entries == kUniformPalette) {
+        for (DWORD i = 0; i < entryCount_; ++i)
+            if (entries_[i].inUse && entries_[i].specific) memset(&entries_[i], 0, sizeof entries_[i]);
+        fixed_ = FALSE;
+        return;
+    }
+    if (!entries) return;
+    for (DWORD i = 0; i < count; ++i) RemoveColor(EntryColor(entries[i]));
+}
+
+COLORREF PaletteGroup::GetColor(DWORD index) const {
+    if (IsOpen() || index > 255) return kNoColor;
+    return EntryColor(palette_[index]);
+}
+
+DWORD PaletteGroup::FindColor(COLORREF colour) const {
+    if (IsOpen()) return 0xFFFFFFFF;
+    colour &= 0xFFFFFF;
+    BYTE* hash = ColorHash();
+    if (hash && EntryColor(palette_[hash[Sum(colour)]]) == colour) return hash[Sum(colour)];
+    for (DWORD i = 0; i < 256; ++i) {
+        if (EntryColor(palette_[i]) == colour) {
+            if (hash) hash[Sum(colour)] = static_cast<BYTE>(i);
+            return i;
+        }
+    }
+    return 0xFFFFFFFF;
+}
+
+DWORD PaletteGroup::GetEntries(DWORD first, DWORD count, PALETTEENTRY* entries) const {
+    if (IsOpen() || first > 255) return 0;
+    if (count > 256 - first) count = 256 - first;
+    memcpy(entries, palette_ + first, count * sizeof(PALETTEENTRY));
+    return count;
+}
+
+HPALETTE PaletteGroup::GetPaletteHandle() {
+    if (IsOpen() || DisplayDepth() > 8) return nullptr;
+    if (!paletteHandle_) {
+        struct {
+            WORD version;
+            WORD count;
+            PALETTEENTRY entries[256];
+        } logical;
+        logical.version = 0x300;
+        logical.count = 256;
+        memcpy(logical.entries, palette_, sizeof palette_);
+        paletteHandle_ = CreatePalette(reinterpret_cast<LOGPALETTE*>(&logical));
+        HDC screen = ::GetDC(nullptr);
+        if (screen && paletteHandle_) {
+            SelectPalette(screen, paletteHandle_, FALSE);
+            RealizePalette(screen);
+        }
+        if (screen) ::ReleaseDC(nullptr, screen);
+    }
+    return paletteHandle_;
+}
+
+DWORD PaletteGroup::GetOutOfColorsCount() { return g_outOfColors; }
+PaletteGroup* PaletteGroup::GetDisplayGroup() { return g_displayGroup; }
+void PaletteGroup::SetDisplayGroup(PaletteGroup* group) { g_displayGroup = group; }
+
+// ---- merging ----
+
+DWORD PaletteGroup::PlaceColor(DWORD index, COLORREF colour, bool fixed) {
+    colour &= 0xFFFFFF;
+    BYTE r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
+    DWORD result = 0xFFFFFFFF;
+    BYTE* hash = ColorHash();
+    if (index != kAnyIndex) {
+        palette_[index].peRed = r;
+        palette_[index].peGreen = g;
+        palette_[index].peBlue = b;
+        palette_[index].peFlags = 0;
+        result = index;
+    } else if (fixed) {
+        result = g_uniformMap[(r & 0xC0) | (g >> 5) << 3 | (b >> 5)];
+    } else {
+        if (hash && EntryColor(palette_[hash[Sum(colour)]]) == colour) return hash[Sum(colour)];
+        for (DWORD i = 0; i < 256 && result == 0xFFFFFFFF; ++i)
+            if (EntryColor(palette_[i]) == colour) result = i;
+        // Unused entries are black; black itself was found above when it is already placed.
+        for (DWORD i = 1; i < 255 && result == 0xFFFFFFFF; ++i) {
+            if (EntryColor(palette_[i]) == 0) {
+                palette_[i].peRed = r;
+                palette_[i].peGreen = g;
+                palette_[i].peBlue = b;
+                result = i;
+            }
+        }
+        if (result == 0xFFFFFFFF) ++g_outOfColors;
+    }
+    if (result != 0xFFFFFFFF && hash) hash[Sum(EntryColor(palette_[result]))] = static_cast<BYTE>(result);
+    return result;
+}
+
+void PaletteGroup::MergeGraphic(Graphic* graphic) {
+    // Transparent pixels must show their own colour while they are remapped.
+    COLORREF transparent = graphic->GetTransparency();
+    graphic->SetTransparency(kNoColor);
+    DWORD map[256];
+    bool mapped[256];
+    memset(mapped, 0, sizeof mapped);
+    if (transparent != kNoColor) {
+        DWORD value = graphic->ColorToValue(transparent) & 255;
+        map[value] = PlaceColor(kAnyIndex, graphic->GetPaletteColor(value), fixed_ != FALSE);
+        mapped[value] = true;
+    }
+    int width = graphic->GetWidth(), height = graphic->GetHeight();
+    BYTE* bits = graphic->GetBits();
+    DWORD pitch = graphic->GetPitch();
+    bool byteSized = graphic->GetDepth() == 8;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            DWORD value = byteSized ? bits[y * pitch + x] : graphic->GetPixelValue(x, y);
+            if (!mapped[value]) {
+                map[value] = PlaceColor(kAnyIndex, graphic->GetPaletteColor(value), fixed_ != FALSE);
+                mapped[value] = true;
+            }
+            if (map[value] == 0xFFFFFFFF) continue; // no room: the pixel keeps its value
+            if (byteSized)
+                bits[y * pitch + x] = static_cast<BYTE>(map[value]);
+            else
+                graphic->SetPixelValue(x, y, map[value]);
+        }
+    }
+    graphic->SetTransparency(transparent);
+}
+
+void PaletteGroup::Merge() {
+    memset(palette_, 0, sizeof palette_);
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].specific)
+            PlaceColor(entries_[i].index, entries_[i].colour, false);
+    if (!fixed_) {
+        for (DWORD i = 0; i < entryCount_; ++i)
+            if (entries_[i].inUse && !entries_[i].isGraphic && !entries_[i].specific)
+                PlaceColor(kAnyIndex, entries_[i].colour, false);
+    }
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].isGraphic && !entries_[i].locked)
+            MergeGraphic(entries_[i].graphic);
+    for (DWORD i = 0; i < entryCount_; ++i)
+        if (entries_[i].inUse && entries_[i].isGraphic)
+            entries_[i].graphic->SetPaletteEntries(palette_, 0, 256);
+    if (paletteHandle_) DeleteObject(paletteHandle_);
+    paletteHandle_ = nullptr;
+    // The inverse table is built here rather than at the first blend: merges happen while loading, blends
+    // every frame, and a table built lazily would stall the first frame that blends.
+    if (inverse_) MEMFREE(inverse_);
+    inverse_ = nullptr;
+    if (!fixed_) BuildInverseTable();
+}
+
+// For each cell of 4 bits per channel, the palette index closest in hue, lightness and saturation
+// (saturation counts once, hue twice, lightness three times; ties keep the lower index).
+void PaletteGroup::BuildInverseTable() {
+    BYTE* table = static_cast<BYTE*>(MEMALLOC(4096));
+    if (!table) return;
+    int hue[256], light[256], sat[256];
+    for (int i = 0; i < 256; ++i)
+        ToHls(palette_[i].peRed, palette_[i].peGreen, palette_[i].peBlue, hue[i], light[i], sat[i]);
+    for (int cell = 0; cell < 4096; ++cell) {
+        int h, l, s;
+        ToHls(16 * (cell >> 8) + 8, 16 * ((cell >> 4) & 15) + 8, 16 * (cell & 15) + 8, h, l, s);
+        int best = 0, bestDistance = 0x7FFFFFFF;
+        for (int i = 0; i < 256; ++i) {
+            int d = Distance(s, sat[i]) + 2 * Distance(h, hue[i]) + 3 * Distance(l, light[i]);
+            if (d < bestDistance) bestDistance = d, best = i;
+        }
+        table[cell] = static_cast<BYTE>(best);
+    }
+    inverse_ = table;
+}

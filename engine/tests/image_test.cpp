@@ -1,0 +1,344 @@
+// Image loading: PSP files from the writer read back pixel for pixel and saved as BMP, masks, layers,
+// selections, damaged files and a bounded fuzz loop over PSP and BMP data.
+#include "cea_graphic.h"
+#include "cea_psp.h"
+#include "cea_sprite.h"
+#include "mem_manager.h"
+#include "psp_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+PspImage MakeImage(int bits, uint32_t width, uint32_t height, unsigned seed) {
+    std::mt19937 random(seed);
+    PspImage image;
+    image.width = width;
+    image.height = height;
+    image.bits = bits;
+    if (bits == 8) {
+        for (int i = 0; i < 256; ++i)
+            image.palette.push_back({uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 3 + 1)});
+        image.palette[255] = {255, 255, 255};
+    }
+    PspLayer layer;
+    layer.pixels.resize(size_t(width) * height * (bits == 8 ? 1 : 3));
+    // Runs and noise, so that run-length packing sees both repeats and literals.
+    for (size_t i = 0; i < layer.pixels.size(); ++i)
+        layer.pixels[i] = (i / 9) % 2 ? uint8_t(i / 9) : uint8_t(random());
+    image.layers.push_back(layer);
+    return image;
+}
+
+Bytes Write(const PspImage& image, PspCompression compression) {
+    Bytes out;
+    std::string error;
+    EXPECT_TRUE(WritePsp(image, compression, out, &error)) << error;
+    return out;
+}
+
+COLORREF ExpectedColor(const PspImage& image, const PspLayer& layer, uint32_t x, uint32_t y) {
+    size_t i = size_t(y) * image.width + x;
+    if (image.bits == 8) {
+        const PspColor& c = image.palette[layer.pixels[i]];
+        return RGB(c.red, c.green, c.blue);
+    }
+    return RGB(layer.pixels[3 * i], layer.pixels[3 * i + 1], layer.pixels[3 * i + 2]);
+}
+
+std::string TempPath(const char* name) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + name;
+}
+
+Bytes SaveToBytes(Graphic& graphic) {
+    std::string path = TempPath("vexlin_image_test.bmp");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(graphic.Save(file));
+    CloseHandle(file);
+    file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Bytes data(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, data.data(), DWORD(data.size()), &read, nullptr);
+    CloseHandle(file);
+    DeleteFileA(path.c_str());
+    return data;
+}
+
+Graphic* Load(const Bytes& data, COLORREF transparent = kNoColor, Sprite* sprite = nullptr) {
+    return MEMNEW(Graphic, (sprite, data.data(), DWORD(data.size()), transparent));
+}
+
+TEST(PspReader, EveryDepthAndCompressionRoundTripsThroughSave) {
+    for (int bits : {8, 24}) {
+        PspImage image = MakeImage(bits, 37, 23, bits);
+        for (PspCompression compression :
+             {PspCompression::None, PspCompression::RunLength, PspCompression::Deflate}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, compression " + std::to_string(int(compression)));
+            Graphic* graphic = Load(Write(image, compression));
+            ASSERT_TRUE(graphic->IsLoaded());
+            ASSERT_EQ(graphic->GetDepth(), bits);
+            ASSERT_EQ(graphic->GetWidth(), 37);
+            EXPECT_EQ(graphic->GetTransparency(), kNoColor);
+            if (bits == 8) {
+                EXPECT_EQ(graphic->GetPaletteColor(255), RGB(255, 255, 255));
+            }
+            Bytes bmp = SaveToBytes(*graphic);
+            ASSERT_EQ(bmp[0], 'B');
+            Graphic* reloaded = Load(bmp);
+            ASSERT_TRUE(reloaded->IsLoaded());
+            int mismatches = 0;
+            for (uint32_t y = 0; y < image.height; ++y)
+                for (uint32_t x = 0; x < image.width; ++x) {
+                    COLORREF want = ExpectedColor(image, image.layers[0], x, y);
+                    mismatches += graphic->GetPixelColor(x, y) != want;
+                    mismatches += reloaded->GetPixelColor(x, y) != want;
+                    if (bits == 8)
+                        mismatches += reloaded->GetPixelValue(x, y) != image.layers[0].pixels[y * 37 + x];
+                }
+            EXPECT_EQ(mismatches, 0);
+            MEMDELETE(reloaded);
+            MEMDELETE(graphic);
+        }
+    }
+}
+
+TEST(PspReader, BinaryMaskGivesTransparencyAndGradedMaskAnOpacityMap) {
+    PspImage image = MakeImage(24, 8, 4, 5);
+    image.layers[0].mask.assign(32, 255);
+    image.layers[0].mask[3] = 0;
+    image.layers[0].mask[9] = 0;
+    Graphic* binary = Load(Write(image, PspCompression::Deflate), RGB(1, 2, 3));
+    ASSERT_TRUE(binary->IsLoaded());
+    EXPECT_EQ(binary->GetTransparency(), kMaskColor);
+    EXPECT_FALSE(binary->IsTranslucent());
+    EXPECT_EQ(binary->GetPixelColor(3, 0), kMaskColor);
+    EXPECT_EQ(binary->GetPixelColor(1, 1), kMaskColor);
+    EXPECT_EQ(binary->GetPixelColor(2, 0), ExpectedColor(image, image.layers[0], 2, 0));
+    MEMDELETE(binary);
+
+    image.layers[0].mask[5] = 128;
+    Graphic* graded = Load(Write(image, PspCompression::RunLength));
+    ASSERT_TRUE(graded->IsLoaded());
+    int mode = 0;
+    graded->GetTranslucency(&mode, nullptr);
+    ASSERT_EQ(mode, kTranslucencyMap);
+    const BYTE* map = graded->GetOpacityMap();
+    EXPECT_EQ(map[0], 255);
+    EXPECT_EQ(map[3], 0);
+    EXPECT_EQ(map[5], 128);
+    EXPECT_EQ(graded->GetTransparency(), kNoColor);
+    MEMDELETE(graded);
+}
+
+TEST(PspReader, LayersBecomeSpriteFramesOrTheFirstLayerOfAGraphic) {
+    PspImage image = MakeImage(8, 6, 5, 9);
+    for (int k = 1; k < 3; ++k) {
+        PspLayer layer = image.layers[0];
+        for (auto& p : layer.pixels) p = uint8_t(p + 40 * k);
+        image.layers.push_back(layer);
+    }
+    // A smaller layer placed inside the image: the rest of its frame stays at index 0.
+    image.layers[2].left = 2;
+    image.layers[2].top = 1;
+    image.layers[2].width = 3;
+    image.layers[2].height = 2;
+    image.layers[2].pixels.assign(6, 77);
+    Bytes data = Write(image, PspCompression::Deflate);
+
+    Sprite* sprite = MEMNEW(Sprite, (data.data(), DWORD(data.size()), kNoColor));
+    ASSERT_EQ(sprite->GetFrameCount(), 3u);
+    for (int k = 0; k < 2; ++k)
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x)
+                ASSERT_EQ(sprite->GetFrame(k)->GetPixelValue(x, y), image.layers[k].pixels[y * 6 + x]) << k;
+    EXPECT_EQ(sprite->GetFrame(2)->GetPixelValue(3, 2), 77u);
+    EXPECT_EQ(sprite->GetFrame(2)->GetPixelValue(1, 1), 0u);
+    EXPECT_EQ(sprite->GetFrameAt(12), sprite->GetFrame(0));
+    MEMDELETE(sprite);
+
+    Graphic* plain = Load(data);
+    ASSERT_TRUE(plain->IsLoaded());
+    EXPECT_EQ(plain->GetPixelValue(4, 4), image.layers[0].pixels[4 * 6 + 4]);
+    MEMDELETE(plain);
+}
+
+TEST(PspReader, SelectionIsPlacedAtItsRectangle) {
+    PspImage image = MakeImage(8, 10, 6, 2);
+    PspSelection selection;
+    selection.left = 2;
+    selection.top = 1;
+    selection.width = 3;
+    selection.height = 2;
+    selection.mask = {255, 0, 255, 10, 20, 30};
+    image.selection = selection;
+    Graphic* graphic = Load(Write(image, PspCompression::RunLength));
+    ASSERT_TRUE(graphic->HasSelection());
+    RECT cut = {2, 1, 6, 3};
+    Graphic* child = MEMNEW(Graphic, (graphic, &cut));
+    BYTE* bytes = nullptr;
+    DWORD size = 0;
+    ASSERT_TRUE(child->GetSelection(&bytes, &size));
+    ASSERT_EQ(size, 8u);
+    EXPECT_EQ(std::vector<BYTE>(bytes, bytes + 8), (std::vector<BYTE>{255, 0, 255, 0, 10, 20, 30, 0}));
+    Graphic::FreeSelection(bytes);
+    MEMDELETE(graphic); // deletes the child too
+}
+
+// Offsets of the test files' blocks: the first block's header follows the 36-byte file header.
+TEST(PspReader, DamagedFilesFailAndUnknownBlocksAreSkipped) {
+    PspImage image = MakeImage(24, 5, 4, 1);
+    Bytes good = Write(image, PspCompression::None);
+    auto loads = [](const Bytes& data) {
+        Graphic* g = Load(data);
+        bool loaded = g->IsLoaded() != FALSE;
+        MEMDELETE(g);
+        return loaded;
+    };
+    ASSERT_TRUE(loads(good));
+    EXPECT_FALSE(loads(Bytes(good.begin(), good.begin() + 30)));
+    Bytes notFirst = good;
+    notFirst[40] = 1;
+    EXPECT_FALSE(loads(notFirst));
+    Bytes zeroChunk = good;
+    std::memset(&zeroChunk[46], 0, 4);
+    EXPECT_FALSE(loads(zeroChunk));
+    // Turn the blue channel into an unknown bitmap type: a colour channel is missing.
+    Bytes noBlue = good;
+    size_t lastChannel = 0;
+    for (size_t i = 0; i + 6 < noBlue.size(); ++i)
+        if (std::memcmp(&noBlue[i], "~BK\0\x05\0", 6) == 0) lastChannel = i;
+    ASSERT_NE(lastChannel, 0u);
+    ASSERT_EQ(noBlue[lastChannel + 10 + 14], 3); // channel type blue
+    noBlue[lastChannel + 10 + 12] = 7;
+    EXPECT_FALSE(loads(noBlue));
+    // An unknown block after the general attributes changes nothing.
+    uint32_t generalLength = good[42] | good[43] << 8 | good[44] << 16 | good[45] << 24;
+    size_t after = 46 + generalLength;
+    Bytes extra = good;
+    const uint8_t block[] = {'~', 'B', 'K', 0, 10, 0, 3, 0, 0, 0, 9, 9, 9};
+    extra.insert(extra.begin() + after, block, block + sizeof block);
+    Graphic* a = Load(good);
+    Graphic* b = Load(extra);
+    ASSERT_TRUE(b->IsLoaded());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(a->GetPixelValue(x, y), b->GetPixelValue(x, y));
+    MEMDELETE(a);
+    MEMDELETE(b);
+}
+
+TEST(PspReader, RunLengthPairsAndLiterals) {
+    const BYTE packed[] = {130, 7, 2, 5, 6};
+    DWORD expected = 8;
+    BYTE* out = PspDecompress(packed, sizeof packed, &expected, kPspRunLength);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(std::vector<BYTE>(out, out + 5), (std::vector<BYTE>{7, 7, 5, 6, 0}));
+    MEMFREE(out);
+    // Output never passes the expected length, whatever the counts say.
+    const BYTE huge[] = {255, 1, 127, 1, 2};
+    expected = 3;
+    out = PspDecompress(huge, sizeof huge, &expected, kPspRunLength);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(MemFindBlock(out)->requested, 3u);
+    MEMFREE(out);
+    expected = 4;
+    EXPECT_EQ(PspDecompress(packed, sizeof packed, &expected, 3), nullptr);
+    EXPECT_EQ(expected, 0u);
+    expected = 4;
+    EXPECT_EQ(PspDecompress(packed, sizeof packed, &expected, kPspDeflate), nullptr);
+}
+
+Bytes MakeBmp(int width, int height, int bits, bool bottomUp, unsigned seed) {
+    DWORD pitch = ((width * bits + 31) / 32) * 4;
+    DWORD paletteBytes = bits <= 8 ? 4u << bits : 0;
+    Bytes data(14 + 40 + paletteBytes + pitch * height);
+    BITMAPINFOHEADER info = {};
+    info.biSize = 40;
+    info.biWidth = width;
+    info.biHeight = bottomUp ? height : -height;
+    info.biPlanes = 1;
+    info.biBitCount = WORD(bits);
+    data[0] = 'B';
+    data[1] = 'M';
+    std::memcpy(&data[14], &info, 40);
+    std::mt19937 random(seed);
+    for (size_t i = 54; i < data.size(); ++i) data[i] = uint8_t(random());
+    return data;
+}
+
+TEST(BmpLoader, RowsComeOutTopDownWhateverTheStoredOrder) {
+    for (bool bottomUp : {true, false}) {
+        Bytes data = MakeBmp(7, 5, 24, bottomUp, 3);
+        Graphic* g = Load(data);
+        ASSERT_TRUE(g->IsLoaded());
+        DWORD pitch = 24;
+        for (int y = 0; y < 5; ++y) {
+            int stored = bottomUp ? 4 - y : y;
+            const uint8_t* p = &data[54 + stored * pitch];
+            EXPECT_EQ(g->GetPixelColor(2, y), RGB(p[8], p[7], p[6])) << y;
+        }
+        MEMDELETE(g);
+    }
+}
+
+TEST(BmpLoader, TruncatedAndOversizedImagesFailCleanly) {
+    Bytes data = MakeBmp(7, 5, 8, true, 1);
+    Graphic* header = Load(Bytes(data.begin(), data.begin() + 40));
+    EXPECT_FALSE(header->IsLoaded());
+    MEMDELETE(header);
+    Bytes huge = data;
+    int32_t big = 0x7FFFFFF0;
+    std::memcpy(&huge[18], &big, 4);
+    Graphic* g = Load(huge);
+    EXPECT_FALSE(g->IsLoaded());
+    MEMDELETE(g);
+    PspImage image = MakeImage(8, 4, 4, 1);
+    Bytes psp = Write(image, PspCompression::None);
+    std::memcpy(&psp[50], &big, 4); // width
+    g = Load(psp);
+    EXPECT_FALSE(g->IsLoaded());
+    MEMDELETE(g);
+}
+
+TEST(ImageFuzz, MutatedPspAndBmpDataNeverCrash) {
+    std::vector<Bytes> seeds;
+    PspImage masked = MakeImage(24, 9, 7, 4);
+    masked.layers[0].mask.assign(63, 200);
+    masked.layers.push_back(masked.layers[0]);
+    for (PspCompression c : {PspCompression::None, PspCompression::RunLength, PspCompression::Deflate}) {
+        seeds.push_back(Write(MakeImage(8, 9, 7, 1), c));
+        seeds.push_back(Write(masked, c));
+    }
+    seeds.push_back(MakeBmp(9, 7, 8, true, 2));
+    seeds.push_back(MakeBmp(9, 7, 32, false, 2));
+    std::mt19937 random(77);
+    MemStats before = MemGetStats();
+    for (int round = 0; round < 3000; ++round) {
+        Bytes data = seeds[round % seeds.size()];
+        int edits = 1 + random() % 6;
+        for (int e = 0; e < edits; ++e) {
+            // The signature is kept most of the time so that the mutations reach the block reader.
+            size_t at = 26 + random() % (data.size() - 26);
+            data[at] = random() % 3 ? uint8_t(random()) : uint8_t(0xFF);
+        }
+        if (random() % 3 == 0) data.resize(random() % data.size());
+        Sprite* sprite = MEMNEW(Sprite, (data.data(), DWORD(data.size()), RGB(0, 0, 1)));
+        for (DWORD i = 0; i < sprite->GetFrameCount(); ++i) {
+            Graphic* f = sprite->GetFrame(i);
+            if (f->IsLoaded() && f->GetWidth() > 0) f->GetPixelColor(f->GetWidth() - 1, f->GetHeight() - 1);
+        }
+        MEMDELETE(sprite);
+    }
+    EXPECT_EQ(MemGetStats().liveBlocks, before.liveBlocks);
+}
+
+} // namespace
