@@ -1,0 +1,75 @@
+// vexlin-art: draws every picture of the game, quantises it to the shared palette and writes the PSP
+// files (uncompressed, 8-bit, as the game's resources are stored) into the output folder.
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "game_art.h"
+#include "labels.h"
+#include "palette.h"
+#include "picture_table.h"
+#include "psp_writer.h"
+
+int main(int argc, char** argv) {
+    std::string palettePath, english, esperanto, bold, condensedBold, condensed, out;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--palette")
+            palettePath = value;
+        else if (key == "--labels-en")
+            english = value;
+        else if (key == "--labels-eo")
+            esperanto = value;
+        else if (key == "--font-bold")
+            bold = value;
+        else if (key == "--font-condensed-bold")
+            condensedBold = value;
+        else if (key == "--font-condensed")
+            condensed = value;
+        else if (key == "--out")
+            out = value;
+        else
+            return std::fprintf(stderr, "vexlin-art: unknown option %s\n", key.c_str()), 2;
+    }
+    if (palettePath.empty() || english.empty() || esperanto.empty() || bold.empty() ||
+        condensedBold.empty() || condensed.empty() || out.empty()) {
+        std::fprintf(stderr, "usage: vexlin-art --palette F --labels-en F --labels-eo F --font-bold F "
+                             "--font-condensed-bold F --font-condensed F --out DIR\n");
+        return 2;
+    }
+    try {
+        const Palette palette = Palette::Load(palettePath);
+        const auto labelsEn = LoadLabels(english), labelsEo = LoadLabels(esperanto);
+        TextRenderer text;
+        ArtFonts fonts{&text, text.LoadFont(bold), text.LoadFont(condensedBold), text.LoadFont(condensed)};
+        std::vector<PspColor> pspPalette;
+        for (const Rgb8& c : palette.Entries()) pspPalette.push_back({c.r, c.g, c.b});
+        for (int id : GamePictureIds()) {
+            const PictureSpec& spec = *FindPicture(id);
+            const bool esperantoPart = spec.perLanguage && id == spec.id + 1;
+            const Canvas canvas = DrawGamePicture(id, fonts, esperantoPart ? labelsEo : labelsEn);
+            if (canvas.Width() != spec.width || canvas.Height() != spec.height)
+                throw std::runtime_error("picture " + std::to_string(id) + " was drawn at the wrong size");
+            PspImage image;
+            image.width = spec.width;
+            image.height = spec.height;
+            image.bits = 8;
+            image.palette = pspPalette;
+            PspLayer layer;
+            layer.name = spec.name;
+            const Rgb8 b = spec.backdrop;
+            layer.pixels = spec.keyed
+                               ? palette.QuantiseKeyed(canvas, Color{float(b.r), float(b.g), float(b.b)})
+                               : palette.QuantiseOpaque(canvas);
+            image.layers.push_back(std::move(layer));
+            std::string error;
+            if (!WritePspFile(image, PspCompression::None, out + "/" + PictureFileName(id), &error))
+                throw std::runtime_error("picture " + std::to_string(id) + ": " + error);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vexlin-art: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
