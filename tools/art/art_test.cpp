@@ -147,8 +147,8 @@ TEST(Canvas, ShapesAreAntialiasedAndCompositeOverTransparentGround) {
     c.Fill([](float x, float y) { return SdfCircle(x, y, 5, 5, 3.2f); }, Color{255, 255, 255});
     EXPECT_FLOAT_EQ(c.AlphaAt(5, 5), 1.0f);
     EXPECT_FLOAT_EQ(c.AlphaAt(0, 0), 0.0f);
-    EXPECT_FLOAT_EQ(c.AlphaAt(7, 5), 1.0f);    // pixel centre 2.5 from the centre: well inside
-    EXPECT_NEAR(c.AlphaAt(8, 5), 0.2f, 0.01f); // 3.5 away, 0.3 outside the rim: partly covered
+    EXPECT_FLOAT_EQ(c.AlphaAt(7, 5), 1.0f);      // pixel centre 2.5 from the centre: well inside
+    EXPECT_NEAR(c.AlphaAt(8, 5), 0.164f, 0.01f); // centre (8.5, 5.5) lies 0.34 outside the rim
     EXPECT_FLOAT_EQ(c.AlphaAt(9, 5), 0.0f);
     EXPECT_FLOAT_EQ(c.At(5, 5).r, 255.0f);
 }
