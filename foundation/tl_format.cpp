@@ -150,8 +150,9 @@ string FormatValue(const string& spec, const Variant& value) {
     return padded;
 }
 
-// The typed arguments, in list order. An entry that cannot be stored is
-// left out, which later shows as "(?)" where it is referenced.
+// The typed arguments, in list order. Only order and count matter, so a
+// pointer array grown with MemRealloc does. An entry that cannot be stored
+// is left out, which later shows as "(?)" where it is referenced.
 class TypedArguments {
 public:
     TypedArguments() : items_(nullptr), count_(0), allocated_(0) {}
