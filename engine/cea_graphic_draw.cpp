@@ -94,19 +94,28 @@ BOOL Graphic::PrepareTransparency() {
         BuildRunTable(value);
 #ifndef UNICODE
         // The mask has 1 where the image shows its transparent colour. Blitting it with SRCAND and then the
-        // image with SRCPAINT needs the image black at those pixels.
-        maskBitmap_ = CreateBitmap(width_, height_, 1, 1, nullptr);
-        HDC maskDC = maskBitmap_ ? CreateCompatibleDC(nullptr) : nullptr;
-        HDC imageDC = maskDC ? GetDC() : nullptr;
-        if (imageDC) {
-            HGDIOBJ old = SelectObject(maskDC, maskBitmap_);
-            COLORREF oldBk = SetBkColor(imageDC, transparent_);
-            BitBlt(maskDC, 0, 0, width_, height_, imageDC, 0, 0, SRCCOPY);
-            SetBkColor(imageDC, oldBk);
-            SelectObject(maskDC, old);
-            ReleaseDC();
+        // image with SRCPAINT needs the image black at those pixels, so a palettized image needs black in
+        // its palette (the first black entry is used; without one, index 0 stands in).
+        // The mask is made from the run table rather than by a colour match in GDI, so that it marks
+        // exactly the pixels the run copy leaves out.
+        if (rowCount_ == static_cast<DWORD>(height_)) {
+            DWORD maskPitch = ((width_ + 15) / 16) * 2;
+            DWORD cbMask = maskPitch * height_;
+            BYTE* maskBits = static_cast<BYTE*>(MEMALLOC(cbMask));
+            if (maskBits) {
+                memset(maskBits, 0xFF, cbMask);
+                const Pair* rows = reinterpret_cast<const Pair*>(rows_);
+                const Pair* runs = reinterpret_cast<const Pair*>(runs_);
+                for (int y = 0; y < height_; ++y)
+                    for (DWORD r = 0; r < rows[y].second; ++r) {
+                        const Pair& run = runs[rows[y].first + r];
+                        for (DWORD x = run.first; x < run.first + run.second; ++x)
+                            maskBits[y * maskPitch + x / 8] &= static_cast<BYTE>(~(0x80 >> (x % 8)));
+                    }
+                maskBitmap_ = CreateBitmap(width_, height_, 1, 1, maskBits);
+                MEMFREE(maskBits);
+            }
         }
-        if (maskDC) DeleteDC(maskDC);
         SetTransparentPixels(ColorToValue(RGB(0, 0, 0)));
 #endif
         prepared_ = transparent_;
@@ -239,6 +248,13 @@ void SourceColor(const Graphic* source, const BYTE* bits, DWORD pitch, int depth
     }
 }
 
+// Rounds a channel to its inverse-table cell. Channels from 248 up round to 16, which must stay in the
+// top cell rather than wrap round to the darkest one.
+inline int Cell(int channel) {
+    int cell = (channel + 8) >> 4;
+    return cell > 15 ? 15 : cell;
+}
+
 inline int Mix(int dest, int source, int alpha) { return dest + (((source - dest) * alpha) >> 8); }
 
 } // namespace
@@ -274,8 +290,7 @@ void Graphic::Blend(Graphic* target, int x, int y, int sx, int sy, int width, in
                 if (fixed)
                     row[dx] = g_uniformMap[(r & 0xC0) | (g >> 5) << 3 | (b >> 5)];
                 else
-                    row[dx] =
-                        inverse[((r + 8) >> 4 & 15) << 8 | ((g + 8) >> 4 & 15) << 4 | ((b + 8) >> 4 & 15)];
+                    row[dx] = inverse[Cell(r) << 8 | Cell(g) << 4 | Cell(b)];
             } else if (targetDepth == 16) {
                 BYTE* p = row + dx * 2;
                 DWORD v = p[0] | p[1] << 8;

@@ -1,0 +1,120 @@
+// Palette merges (shared and distinct colours, locked members, running out of colours, the uniform
+// palette) and sprite frames (splits, frame numbers, child sprites).
+#include "cea_graphic.h"
+#include "cea_palette_group.h"
+#include "cea_sprite.h"
+#include "mem_manager.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An 8-bit graphic whose pixel i shows colours[i % count] through a palette of its own order.
+Graphic* Painted(const COLORREF* colours, int count, int offset) {
+    RGBQUAD palette[256] = {};
+    for (int i = 0; i < count; ++i) {
+        int at = (i + offset) % 256;
+        palette[at] = {GetBValue(colours[i]), GetGValue(colours[i]), GetRValue(colours[i]), 0};
+    }
+    Graphic* g = MEMNEW(Graphic, (count, 1, 8, palette));
+    for (int i = 0; i < count; ++i) g->SetPixelValue(i, 0, (i + offset) % 256);
+    return g;
+}
+
+TEST(PaletteGroup, MergeSharesColoursAndKeepsLockedPixels) {
+    const COLORREF first[] = {RGB(10, 20, 30), RGB(200, 0, 0), RGB(1, 2, 3)};
+    const COLORREF second[] = {RGB(200, 0, 0), RGB(0, 99, 0)};
+    Graphic* a = Painted(first, 3, 5);
+    Graphic* b = Painted(second, 2, 40);
+    Graphic* locked = Painted(second, 2, 7);
+    PaletteGroup group;
+    EXPECT_EQ(group.GetColor(0), RGB(0, 0, 0));
+    EXPECT_EQ(group.GetColor(255), RGB(255, 255, 255));
+    ASSERT_TRUE(group.Open());
+    group.Add(a);
+    group.Add(b);
+    group.Add(locked, TRUE);
+    group.Close();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(a->GetPixelColor(i, 0), first[i]);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(b->GetPixelColor(i, 0), second[i]);
+    EXPECT_EQ(a->GetPixelValue(1, 0), b->GetPixelValue(0, 0)); // one index for the shared red
+    EXPECT_EQ(group.FindColor(RGB(0, 99, 0)), b->GetPixelValue(1, 0));
+    EXPECT_EQ(locked->GetPixelValue(0, 0), 7u); // kept its pixels, got the merged palette
+    EXPECT_EQ(locked->GetPaletteColor(5), group.GetColor(5));
+    // A member's open context keeps the group from opening.
+    a->GetDC();
+    EXPECT_FALSE(group.Open());
+    a->ReleaseDC();
+    EXPECT_TRUE(group.Open());
+    group.Close();
+    MEMDELETE(a);
+    MEMDELETE(b);
+    MEMDELETE(locked);
+}
+
+TEST(PaletteGroup, TooManyColoursKeepTheirOldValues) {
+    PaletteGroup group;
+    ASSERT_TRUE(group.Open());
+    COLORREF colours[256];
+    for (int i = 0; i < 256; ++i) colours[i] = RGB(i, 1, 7);
+    Graphic* many = Painted(colours, 256, 0);
+    Graphic* extra = Painted(colours + 200, 56, 0);
+    const COLORREF more[] = {RGB(5, 5, 250), RGB(9, 9, 9)};
+    Graphic* late = Painted(more, 2, 100);
+    group.Add(many);
+    group.Add(late);
+    DWORD before = PaletteGroup::GetOutOfColorsCount();
+    group.Close();
+    // 254 free indices: two colours of `many` and both of `late` find no room.
+    EXPECT_EQ(PaletteGroup::GetOutOfColorsCount() - before, 4u);
+    EXPECT_EQ(late->GetPixelValue(0, 0), 100u);
+    EXPECT_EQ(many->GetPixelColor(0, 0), RGB(0, 1, 7));
+    MEMDELETE(many);
+    MEMDELETE(extra);
+    MEMDELETE(late);
+}
+
+TEST(PaletteGroup, UniformPaletteMapsThroughTheTable) {
+    PaletteGroup group;
+    ASSERT_TRUE(group.Open());
+    group.AddEntries(kUniformPalette, 0);
+    const COLORREF colours[] = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(130, 45, 200)};
+    Graphic* g = Painted(colours, 3, 20);
+    group.Add(g);
+    group.Close();
+    EXPECT_TRUE(group.IsFixed());
+    EXPECT_EQ(g->GetPixelValue(0, 0), 255u);
+    EXPECT_EQ(g->GetPixelValue(1, 0), 0u);
+    EXPECT_EQ(g->GetPixelValue(2, 0), g_uniformMap[0x80 | 1 << 3 | 6]);
+    EXPECT_EQ(g->GetPixelColor(2, 0), RGB(192, 40, 225));
+    MEMDELETE(g);
+}
+
+TEST(Sprite, SplitsTilesAndCutsChildren) {
+    MemStats start = MemGetStats();
+    Graphic* source = MEMNEW(Graphic, (64, 16, 24, static_cast<const RGBQUAD*>(nullptr)));
+    Sprite* four = MEMNEW(Sprite, (source, 4, 1, kAllTiles));
+    ASSERT_EQ(four->GetFrameCount(), 4u);
+    EXPECT_EQ(four->GetFrame(3)->GetRectInParent().left, 48);
+    EXPECT_EQ(four->GetWidth(), 16);
+    EXPECT_EQ(four->GetFrameAt(6), four->GetFrame(2));
+    Sprite* wide = MEMNEW(Sprite, (source, 0x80000014, 1, kAllTiles));
+    EXPECT_EQ(wide->GetFrameCount(), 3u);
+    EXPECT_EQ(wide->GetFrame(2)->GetRectInParent().left, 40);
+    Sprite* two = MEMNEW(Sprite, (source, 4, 4, 2));
+    EXPECT_EQ(two->GetFrameCount(), 2u);
+    EXPECT_EQ(two->GetFrame(1)->GetRectInParent().top, 0);
+    RECT cut = {2, 2, 6, 5};
+    Sprite* child = MEMNEW(Sprite, (four, cut));
+    ASSERT_EQ(child->GetFrameCount(), 4u);
+    EXPECT_EQ(child->GetWidth(), 4);
+    source->SetPixelColor(48 + 3, 4, RGB(1, 2, 3));
+    EXPECT_EQ(child->GetFrame(3)->GetPixelColor(1, 2), RGB(1, 2, 3));
+    MEMDELETE(four); // takes the child sprite and its frames along
+    MEMDELETE(wide);
+    MEMDELETE(two);
+    MEMDELETE(source);
+    EXPECT_EQ(MemGetStats().liveBlocks, start.liveBlocks);
+}
+
+} // namespace
