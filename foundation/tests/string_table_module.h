@@ -1,6 +1,6 @@
-// A resource-only module carrying a chosen string table, for tests of the
-// resource loaders: a copy of the running test program whose resources are
-// replaced, loaded as a data file.
+// A resource-only module carrying a chosen string table (and any other
+// resources a test builds), for tests of the resource loaders: a copy of the
+// running test program whose resources are replaced, loaded as a data file.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +9,18 @@
 #include <string>
 #include <vector>
 
+// A resource of any type given by its bytes.
+struct RawResource {
+    WORD type;
+    WORD id;
+    std::vector<BYTE> data;
+};
+
 class StringTableModule {
 public:
     // Each entry maps a string identifier to its text.
-    explicit StringTableModule(const std::map<UINT, std::wstring>& strings) {
+    explicit StringTableModule(const std::map<UINT, std::wstring>& strings,
+                               const std::vector<RawResource>& others = {}) {
         WCHAR folder[MAX_PATH], self[MAX_PATH];
         GetTempPathW(MAX_PATH, folder);
         GetTempFileNameW(folder, L"vst", 0, path_);
@@ -37,6 +45,10 @@ public:
             UpdateResourceW(update, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block.first),
                             MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), block.second.data(),
                             static_cast<DWORD>(block.second.size() * sizeof(WORD)));
+        for (const RawResource& other : others)
+            UpdateResourceW(update, MAKEINTRESOURCEW(other.type), MAKEINTRESOURCEW(other.id),
+                            MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<BYTE*>(other.data.data()),
+                            static_cast<DWORD>(other.data.size()));
         if (!EndUpdateResourceW(update, FALSE)) return;
         module_ = LoadLibraryExW(path_, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     }
