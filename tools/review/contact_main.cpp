@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "picture_table.h"
+#include "skin_table.h"
 #include "png.h"
 #include "psp_read.h"
 #include "text.h"
@@ -68,7 +69,7 @@ void LabelExtent(const DecodedPicture& p, int x0, int y0, int w, int h, int& fro
 }
 
 void DrawPicture(Sheet& sheet, TextRenderer& text, int font, const std::string& caption,
-                 const DecodedPicture& p, int columns, int rows, bool labels) {
+                 const DecodedPicture& p, int columns, int rows, bool labels, Rgb8 key = kKeyRed) {
     const int tw = p.width / columns, th = p.height / rows, gap = 2;
     const int width = (p.width * kScale) + gap * (columns - 1),
               height = p.height * kScale + gap * (rows - 1) + 18;
@@ -83,7 +84,7 @@ void DrawPicture(Sheet& sheet, TextRenderer& text, int font, const std::string& 
                 for (int px = 0; px < tw * kScale; ++px) {
                     const int sx = column * tw + px / kScale, sy = row * th + py / kScale;
                     Rgb8 c = p.rgb[static_cast<size_t>(sy) * p.width + sx];
-                    if (c == kKeyRed) c = ((px / 6 + py / 6) % 2) ? Rgb8{96, 40, 96} : Rgb8{64, 24, 64};
+                    if (c == key) c = ((px / 6 + py / 6) % 2) ? Rgb8{96, 40, 96} : Rgb8{64, 24, 64};
                     sheet.Set(ox + px, oy + py, c);
                 }
             if (labels) {
@@ -131,7 +132,7 @@ bool ReadWave(const std::string& path, Wave& wave) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string pictures, sounds, font, png, list;
+    std::string pictures, sounds, font, png, list, skin, setup;
     std::vector<std::string> extras;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i], value = argv[i + 1];
@@ -145,6 +146,10 @@ int main(int argc, char** argv) {
             png = value;
         else if (key == "--list")
             list = value;
+        else if (key == "--skin")
+            skin = value;
+        else if (key == "--setup")
+            setup = value;
         else if (key == "--extra")
             extras.push_back(value);
         else
@@ -152,7 +157,7 @@ int main(int argc, char** argv) {
     }
     if (pictures.empty() || font.empty() || png.empty() || list.empty())
         return std::fprintf(stderr, "usage: vexlin-contact --pictures DIR --font F --png OUT --list OUT "
-                                    "[--sounds DIR] [--extra FILE]...\n"),
+                                    "[--sounds DIR] [--skin DIR] [--setup DIR] [--extra FILE]...\n"),
                2;
     TextRenderer text;
     const int captionFont = text.LoadFont(font);
@@ -201,6 +206,26 @@ int main(int argc, char** argv) {
         report += "extra " + name + " " + std::to_string(picture.width) + "x" +
                   std::to_string(picture.height) + " " + std::to_string(picture.bits) + "-bit\n";
     }
+    // The installer's pictures: the skin's members and GRAPHIC 501-503, full colour, keyed on blue.
+    auto installerPicture = [&](const SkinPictureSpec& spec, const std::string& path,
+                                const std::string& caption) {
+        DecodedPicture picture;
+        std::string error;
+        if (!ReadPspFile(path, picture, error)) return faults.push_back(caption + ": " + error);
+        for (const std::string& fault : CheckSkinPicture(spec, picture)) faults.push_back(fault);
+        if (picture.width != spec.width || picture.height != spec.height) return;
+        DrawPicture(sheet, text, captionFont, caption, picture, spec.columns, spec.rows, false, kKeyBlue);
+        report += "installer " + caption + " " + std::to_string(spec.width) + "x" +
+                  std::to_string(spec.height) + " cells " + std::to_string(spec.columns) + "x" +
+                  std::to_string(spec.rows) + (spec.shaped ? " shaped" : " opaque") + "\n";
+    };
+    if (!skin.empty())
+        for (const SkinPictureSpec& spec : SkinPictures())
+            installerPicture(spec, skin + "/" + SkinMemberName(spec), "skin " + SkinMemberName(spec));
+    if (!setup.empty())
+        for (const SkinPictureSpec& spec : SetupPictures())
+            installerPicture(spec, setup + "/" + SetupFileName(spec.id),
+                             std::to_string(spec.id) + " " + spec.name);
     if (!sounds.empty())
         for (int id = 500; id <= 520; ++id) {
             const std::string path = sounds + "/wave-" + std::to_string(id) + ".wav";
