@@ -341,6 +341,9 @@ TEST(AnimWindow, SurfacesKeptOnShrinkRebuiltOnGrowth) {
     EXPECT_EQ(w->GetFrameSurface()->GetWidth(), 80);
     SetWindowPos(w.hwnd, nullptr, 0, 0, 90, 120, SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(g_backgrounds, 3u);
+    AnimGetDisplay()->SetPaletteGroup(nullptr); // a new display palette remakes every window's surfaces
+    EXPECT_EQ(g_backgrounds, 4u);
+    EXPECT_EQ(w->GetBackground()->GetWidth(), 90);
 }
 
 DWORD g_destroyed = 0;
