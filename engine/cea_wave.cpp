@@ -1,0 +1,172 @@
+// RIFF WAVE reading and conversion to the mixer's format.
+#include "cea_wave.h"
+
+#include <msacm.h>
+#include <string.h>
+
+#include "mem_manager.h"
+
+namespace {
+
+DWORD ReadDword(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
+
+// The range of sample rates a sound may have; beyond it a file is damaged.
+const DWORD kMinimumRate = 1000;
+const DWORD kMaximumRate = 192000;
+
+bool SameId(const BYTE* p, const char* id) { return memcmp(p, id, 4) == 0; }
+
+} // namespace
+
+bool WaveParse(const void* riff, DWORD size, WaveView* view) {
+    memset(view, 0, sizeof(*view));
+    const BYTE* bytes = static_cast<const BYTE*>(riff);
+    if (!bytes || size < 12 || !SameId(bytes, "RIFF") || !SameId(bytes + 8, "WAVE")) return false;
+    DWORD offset = 12;
+    while (size - offset >= 9) {
+        DWORD id = offset;
+        DWORD chunkSize = ReadDword(bytes + offset + 4);
+        offset += 8;
+        DWORD remaining = size - offset;
+        if (chunkSize > remaining) break;
+        const BYTE* body = bytes + offset;
+        if (SameId(bytes + id, "fmt ")) {
+            // A 16-byte chunk is the plain PCM layout without the extra-size
+            // word; anything shorter cannot describe a format and leaves the
+            // format empty, which conversion then refuses.
+            if (chunkSize >= 18) {
+                memcpy(&view->format, body, 18);
+                view->formatChunk = body;
+                view->formatChunkSize = chunkSize;
+            } else if (chunkSize == 16) {
+                memcpy(&view->format, body, 16);
+                view->format.cbSize = 0;
+                view->formatChunk = body;
+                view->formatChunkSize = chunkSize;
+            }
+        } else if (SameId(bytes + id, "data")) {
+            view->data = body;
+            view->dataSize = chunkSize;
+            break;
+        }
+        offset += chunkSize;
+        // RIFF pads odd-sized chunks to a word boundary; honouring the pad keeps
+        // the chunk after an odd "LIST" or "cue " chunk readable.
+        if ((chunkSize & 1) && offset < size) offset++;
+    }
+    return view->data != nullptr;
+}
+
+bool WaveConvertStep(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate, WORD bits,
+                     WORD channels, WAVEFORMATEX* outFormat, BYTE** out, DWORD* outSize) {
+    if (!source || !data || !size || !channels || !rate || (bits != 8 && bits != 16)) return false;
+    WAVEFORMATEX target;
+    target.wFormatTag = WAVE_FORMAT_PCM;
+    target.nChannels = channels;
+    target.nSamplesPerSec = rate;
+    target.wBitsPerSample = bits;
+    target.nBlockAlign = static_cast<WORD>((bits == 8 ? 1 : 2) * channels);
+    target.nAvgBytesPerSec = rate * (bits / 8) * channels;
+    target.cbSize = 0;
+
+    HACMSTREAM stream = nullptr;
+    if (acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(source), &target, nullptr, 0, 0,
+                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR)
+        return false;
+    bool converted = false;
+    DWORD cbOut = 0;
+    if (acmStreamSize(stream, size, &cbOut, ACM_STREAMSIZEF_SOURCE) == MMSYSERR_NOERROR && cbOut) {
+        BYTE* buffer = static_cast<BYTE*>(MEMALLOC(cbOut));
+        if (buffer) {
+            memset(buffer, 128, cbOut);
+            ACMSTREAMHEADER header;
+            memset(&header, 0, sizeof(header));
+            header.cbStruct = sizeof(header);
+            header.pbSrc = const_cast<BYTE*>(data);
+            header.cbSrcLength = size;
+            header.pbDst = buffer;
+            header.cbDstLength = cbOut;
+            if (acmStreamPrepareHeader(stream, &header, 0) == MMSYSERR_NOERROR) {
+                converted = acmStreamConvert(stream, &header, 0) == MMSYSERR_NOERROR &&
+                            header.cbDstLengthUsed > 0 && header.cbDstLengthUsed <= cbOut;
+                acmStreamUnprepareHeader(stream, &header, 0);
+            }
+            if (converted) {
+                // Only the bytes the manager produced are samples; the rest of
+                // the estimate would be filler at the end of the sound.
+                *out = buffer;
+                *outSize = header.cbDstLengthUsed;
+                *outFormat = target;
+            } else {
+                MEMFREE(buffer);
+            }
+        }
+    }
+    acmStreamClose(stream, 0);
+    return converted;
+}
+
+bool WaveToMixerFormat(const WAVEFORMATEX* format, const BYTE* data, DWORD size, WAVEFORMATEX* outFormat,
+                       BYTE** out, DWORD* outSize) {
+    if (!format || !data || !size) return false;
+    // The mixer plays one or two channels; anything else, or a format that
+    // cannot describe a stream at all, is refused here rather than handed to
+    // converters that may not check it as carefully.
+    if (format->nChannels < 1 || format->nChannels > 2 || format->nSamplesPerSec < kMinimumRate ||
+        format->nSamplesPerSec > kMaximumRate || !format->nBlockAlign)
+        return false;
+    if (format->wFormatTag == WAVE_FORMAT_PCM &&
+        ((format->wBitsPerSample != 8 && format->wBitsPerSample != 16) ||
+         format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8))
+        return false;
+    const WAVEFORMATEX* current = format;
+    const BYTE* bytes = data;
+    DWORD count = size;
+    WAVEFORMATEX step;
+    BYTE* owned = nullptr; // the result of the latest conversion, if any
+
+    struct Target {
+        DWORD rate;
+        WORD bits;
+    } targets[3] = {{0, 0}, {kMixerRate, 0}, {kMixerRate, kMixerBits}};
+    for (int i = 0; i < 3; i++) {
+        DWORD rate = targets[i].rate ? targets[i].rate : current->nSamplesPerSec;
+        WORD bits = targets[i].bits ? targets[i].bits : current->wBitsPerSample;
+        if (current->wFormatTag == WAVE_FORMAT_PCM && current->nSamplesPerSec == rate &&
+            current->wBitsPerSample == bits)
+            continue;
+        BYTE* result = nullptr;
+        DWORD resultSize = 0;
+        WAVEFORMATEX resultFormat;
+        if (!WaveConvertStep(current, bytes, count, rate, bits, current->nChannels, &resultFormat, &result,
+                             &resultSize)) {
+            if (owned) MEMFREE(owned);
+            return false;
+        }
+        if (owned) MEMFREE(owned);
+        owned = result;
+        bytes = result;
+        count = resultSize;
+        step = resultFormat;
+        current = &step;
+    }
+    // The mixer only takes what it can add sample by sample: 8-bit PCM in one
+    // or two channels whose block is one sample per channel.
+    if (current->nChannels < 1 || current->nChannels > 2 || current->nBlockAlign != current->nChannels) {
+        if (owned) MEMFREE(owned);
+        return false;
+    }
+    if (!owned) {
+        DWORD cbSignal = size;
+        owned = static_cast<BYTE*>(MEMALLOC(cbSignal));
+        if (!owned) return false;
+        memcpy(owned, data, cbSignal);
+    }
+    *outFormat = *current;
+    outFormat->cbSize = 0;
+    *out = owned;
+    *outSize = count;
+    return true;
+}
