@@ -442,11 +442,6 @@ void Graphic::SetTransparency(COLORREF colour) {
     Graphic* root = valid_ ? Root() : nullptr;
     if (!root) return;
     root->transparent_ = colour;
-#ifndef UNICODE
-    // The installer build blackens transparent pixels while prepared; taking the colour off restores them
-    // at once so that pixel reads and saves see the image as loaded.
-    if (colour == kNoColor) root->PrepareTransparency();
-#endif
 }
 
 BOOL Graphic::IsTranslucent() const {
@@ -767,14 +762,15 @@ bool WriteAll(HANDLE file, const void* data, DWORD size) {
 
 } // namespace
 
+// Rows of 1, 2 and 4 bits are packed pixel by pixel, since a child's rectangle may start inside a byte.
+// Two bits per pixel is a format of the handheld displays; desktop viewers may not open such a file, but
+// this engine's loader does.
 BOOL Graphic::Save(HANDLE file) {
     Graphic* root = valid_ ? Root() : nullptr;
     int depth = GetDepth();
-    if (!root || !root->bits_ || (depth != 8 && depth != 16 && depth != 24 && depth != 32)) return FALSE;
+    if (!root || !root->bits_ || !IsSupportedDepth(depth)) return FALSE;
     int width = GetWidth(), height = GetHeight();
     if (width <= 0 || height <= 0) return FALSE;
-    COLORREF transparent = GetTransparency();
-    SetTransparency(kNoColor);
     DWORD pitch = PitchFor(width, depth);
     DWORD paletteBytes = depth <= 8 ? 4u << depth : 0;
     BITMAPFILEHEADER fileHeader;
@@ -804,11 +800,18 @@ BOOL Graphic::Save(HANDLE file) {
     DWORD bytesPerPixel = depth / 8;
     for (int y = height - 1; ok && y >= 0; --y) {
         memset(row, 0, pitch);
-        memcpy(row, root->bits_ + (top + y) * root->pitch_ + left * bytesPerPixel, width * bytesPerPixel);
+        if (depth >= 8) {
+            memcpy(row, root->bits_ + (top + y) * root->pitch_ + left * bytesPerPixel, width * bytesPerPixel);
+        } else {
+            for (int x = 0; x < width; ++x) {
+                DWORD bit = static_cast<DWORD>(x) * depth;
+                row[bit / 8] |=
+                    static_cast<BYTE>(root->GetPixelValue(left + x, top + y) << (8 - depth - bit % 8));
+            }
+        }
         ok = WriteAll(file, row, pitch);
     }
     if (row) MEMFREE(row);
-    SetTransparency(transparent);
     return ok;
 }
 

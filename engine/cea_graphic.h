@@ -100,7 +100,7 @@ public:
     void TileTo(HDC target, int x, int y, int width, int height, int tx, int ty, int tw, int th, int phaseX,
                 int phaseY);
 
-    // Writes a BMP (8, 16, 24 or 32 bits); returns 0 when a write fails or the depth cannot be saved.
+    // Writes a BMP of this graphic (a child: its rectangle); returns 0 when a write fails.
     BOOL Save(HANDLE file);
 
     // Builds the opaque-run table for the transparent colour if it changed. Returns FALSE without one.
@@ -122,7 +122,6 @@ private:
     void LoadFromFile(Sprite* sprite, HANDLE file, COLORREF transparent);
     void FreeTransparencyTables();
     BOOL BuildRunTable(DWORD transparentValue);
-    void SetTransparentPixels(DWORD value);
     // Resolves a target child to its root with offsets; clips a copy against source and target.
     static Graphic* ClipCopy(Graphic* source, Graphic* target, int& x, int& y, int& sx, int& sy, int& width,
                              int& height);
@@ -157,7 +156,7 @@ private:
     int opacityWidth_;
     COLORREF transparent_;
     COLORREF prepared_;
-    HBITMAP maskBitmap_; // installer build only
+    HBITMAP maskBitmap_; // installer build only: 1 where the image is transparent
     DWORD runCapacity_;
     DWORD runCount_;
     DWORD* runs_; // pairs: first x, length

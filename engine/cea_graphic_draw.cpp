@@ -62,42 +62,18 @@ BOOL Graphic::BuildRunTable(DWORD transparentValue) {
     return TRUE;
 }
 
-// Writes `value` into every pixel outside the opaque runs.
-void Graphic::SetTransparentPixels(DWORD value) {
-    if (rowCount_ != static_cast<DWORD>(height_)) return;
-    const Pair* rows = reinterpret_cast<const Pair*>(rows_);
-    const Pair* runs = reinterpret_cast<const Pair*>(runs_);
-    for (int y = 0; y < height_; ++y) {
-        int x = 0;
-        for (DWORD r = 0; r < rows[y].second; ++r) {
-            const Pair& run = runs[rows[y].first + r];
-            for (; x < static_cast<int>(run.first); ++x) SetPixelValue(x, y, value);
-            x = run.first + run.second;
-        }
-        for (; x < width_; ++x) SetPixelValue(x, y, value);
-    }
-}
-
 BOOL Graphic::PrepareTransparency() {
     Graphic* root = valid_ ? Root() : nullptr;
     if (!root || !root->bits_) return FALSE;
     if (root != this) return root->PrepareTransparency();
     if (transparent_ != prepared_) {
-#ifndef UNICODE
-        // Put back the transparent colour that preparation replaced with black.
-        if (prepared_ != kNoColor) SetTransparentPixels(ColorToValue(prepared_));
-#endif
         FreeTransparencyTables();
         prepared_ = kNoColor;
         if (transparent_ == kNoColor) return FALSE;
-        DWORD value = ColorToValue(transparent_);
-        BuildRunTable(value);
+        BuildRunTable(ColorToValue(transparent_));
 #ifndef UNICODE
-        // The mask has 1 where the image shows its transparent colour. Blitting it with SRCAND and then the
-        // image with SRCPAINT needs the image black at those pixels, so a palettized image needs black in
-        // its palette (the first black entry is used; without one, index 0 stands in).
         // The mask is made from the run table rather than by a colour match in GDI, so that it marks
-        // exactly the pixels the run copy leaves out.
+        // exactly the pixels the run copy leaves out: 1 where the image is transparent.
         if (rowCount_ == static_cast<DWORD>(height_)) {
             DWORD maskPitch = ((width_ + 15) / 16) * 2;
             DWORD cbMask = maskPitch * height_;
@@ -116,7 +92,6 @@ BOOL Graphic::PrepareTransparency() {
                 MEMFREE(maskBits);
             }
         }
-        SetTransparentPixels(ColorToValue(RGB(0, 0, 0)));
 #endif
         prepared_ = transparent_;
     }
@@ -363,21 +338,26 @@ void Graphic::BlitToDC(HDC target, int x, int y, int width, int height, int sx, 
         else
             BitBlt(target, x, y, width, height, source, sx, sy, SRCCOPY);
     } else {
-#ifdef UNICODE
-        TransparentBlt(target, x, y, width, height, source, sx, sy, sw, sh, prepared_);
-#else
-        HDC maskDC = maskBitmap_ ? CreateCompatibleDC(nullptr) : nullptr;
+        HDC maskDC = nullptr;
+#ifndef UNICODE
+        maskDC = maskBitmap_ ? CreateCompatibleDC(nullptr) : nullptr;
         if (maskDC) {
             HGDIOBJ old = SelectObject(maskDC, maskBitmap_);
             // Monochrome sources take the target's text (0) and background (1) colours.
             COLORREF oldText = SetTextColor(target, RGB(0, 0, 0));
             COLORREF oldBk = SetBkColor(target, RGB(255, 255, 255));
+            // Target XOR image, then the mask clears the opaque pixels, then XOR image again: opaque
+            // pixels end as the image, transparent ones as they were. ORing a blackened image over an
+            // ANDed mask would need black among the image's colours, which a palettized image may lack,
+            // and would change the image's own pixels while it is prepared.
             if (stretch) {
+                StretchBlt(target, x, y, width, height, source, sx, sy, sw, sh, SRCINVERT);
                 StretchBlt(target, x, y, width, height, maskDC, sx, sy, sw, sh, SRCAND);
-                StretchBlt(target, x, y, width, height, source, sx, sy, sw, sh, SRCPAINT);
+                StretchBlt(target, x, y, width, height, source, sx, sy, sw, sh, SRCINVERT);
             } else {
+                BitBlt(target, x, y, width, height, source, sx, sy, SRCINVERT);
                 BitBlt(target, x, y, width, height, maskDC, sx, sy, SRCAND);
-                BitBlt(target, x, y, width, height, source, sx, sy, SRCPAINT);
+                BitBlt(target, x, y, width, height, source, sx, sy, SRCINVERT);
             }
             SetTextColor(target, oldText);
             SetBkColor(target, oldBk);
@@ -385,6 +365,8 @@ void Graphic::BlitToDC(HDC target, int x, int y, int width, int height, int sx, 
             DeleteDC(maskDC);
         }
 #endif
+        // Without a mask (the game build, or no memory for the run table) GDI matches the colour itself.
+        if (!maskDC) TransparentBlt(target, x, y, width, height, source, sx, sy, sw, sh, prepared_);
     }
     if (stretch) {
         SetStretchBltMode(target, oldTargetMode);

@@ -379,9 +379,7 @@ DWORD PaletteGroup::PlaceColor(DWORD index, COLORREF colour, bool fixed) {
 }
 
 void PaletteGroup::MergeGraphic(Graphic* graphic) {
-    // Transparent pixels must show their own colour while they are remapped.
     COLORREF transparent = graphic->GetTransparency();
-    graphic->SetTransparency(kNoColor);
     DWORD map[256];
     bool mapped[256];
     memset(mapped, 0, sizeof mapped);
@@ -408,7 +406,6 @@ void PaletteGroup::MergeGraphic(Graphic* graphic) {
                 graphic->SetPixelValue(x, y, map[value]);
         }
     }
-    graphic->SetTransparency(transparent);
 }
 
 void PaletteGroup::Merge() {

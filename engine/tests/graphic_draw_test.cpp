@@ -56,9 +56,6 @@ TEST(GraphicDraw, PlainAndRunCopiesClipOnEveryEdge) {
                 SCOPED_TRACE(testing::Message() << depth << " bits, transparent " << transparent << " at "
                                                 << o[0] << "," << o[1]);
                 Graphic* target = Filled(36, 25, depth, 99);
-                // The reference reads the source as set: the installer build blackens transparent pixels
-                // while the colour is on.
-                source->SetTransparency(kNoColor);
                 std::vector<DWORD> want = Reference(source, target, Pixels(target), o[0], o[1],
                                                     transparent ? transparentValue : 0xFFFFFFFF);
                 source->SetTransparency(transparent ? source->ValueToColor(transparentValue) : kNoColor);
@@ -119,35 +116,102 @@ TEST(GraphicDraw, WhollyTransparentImageDrawsNothing) {
     MEMDELETE(target);
 }
 
-// An 8-bit source into a 24-bit target goes through device contexts, with the transparency of the build.
+// An 8-bit source drawn into deeper targets goes through device contexts, with the transparency of the
+// build. The source's palette has no black, which the installer's mask blit once needed.
 TEST(GraphicDraw, DeviceContextPathKeepsTransparentPixels) {
-#ifndef UNICODE
-    GTEST_SKIP() << "the installer build's mask blit still changes some transparent pixels (open fault)";
-#endif
     RGBQUAD palette[256] = {};
     for (int i = 0; i < 256; ++i) palette[i] = {BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
     Graphic* source = MEMNEW(Graphic, (6, 4, 8, palette));
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x) source->SetPixelValue(x, y, (x + y) % 3 == 0 ? 7 : 20 * x + y);
-    source->SetTransparency(source->GetPaletteColor(7));
-    Graphic* target = Filled(10, 8, 24, 4);
-    std::vector<COLORREF> want;
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 10; ++x) {
-            int sx = x - 2, sy = y - 1;
-            bool inside = sx >= 0 && sy >= 0 && sx < 6 && sy < 4 && (sx + sy) % 3 != 0;
-            want.push_back(inside ? source->GetPaletteColor(20 * sx + sy) : target->GetPixelColor(x, y));
-        }
-    source->Draw(target, 2, 1, 0, 0, kToEdge, kToEdge);
-    std::vector<COLORREF> got;
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 10; ++x) got.push_back(target->GetPixelColor(x, y));
-    EXPECT_EQ(got, want);
-    // Taking the colour off gives the image back exactly as it was set.
-    source->SetTransparency(kNoColor);
-    EXPECT_EQ(source->GetPixelValue(0, 0), 7u);
+        for (int x = 0; x < 6; ++x) source->SetPixelValue(x, y, (x + y) % 3 == 0 ? 200 : 20 * x + y);
+    std::vector<DWORD> image = Pixels(source);
+    // The game build's colour-keyed blit compares in the target's format, so the transparent colour is
+    // kept apart from the others even at five bits a channel.
+    source->SetTransparency(source->GetPaletteColor(200));
+    for (int depth : {16, 24, 32}) {
+        SCOPED_TRACE(depth);
+        Graphic* target = Filled(10, 8, depth, 4);
+        std::vector<COLORREF> want;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 10; ++x) {
+                int sx = x - 2, sy = y - 1;
+                bool inside = sx >= 0 && sy >= 0 && sx < 6 && sy < 4 && (sx + sy) % 3 != 0;
+                // A 16-bit target keeps five bits a channel of the source colour.
+                want.push_back(
+                    inside ? target->ValueToColor(target->ColorToValue(source->GetPaletteColor(20 * sx + sy)))
+                           : target->GetPixelColor(x, y));
+            }
+        source->Draw(target, 2, 1, 0, 0, kToEdge, kToEdge);
+        std::vector<COLORREF> got;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 10; ++x) got.push_back(target->GetPixelColor(x, y));
+        EXPECT_EQ(got, want);
+        MEMDELETE(target);
+    }
+    // Drawing leaves the source's own pixels alone, transparent ones included.
+    EXPECT_EQ(Pixels(source), image);
     MEMDELETE(source);
-    MEMDELETE(target);
+}
+
+// A transparent source drawn into a context as tiles, stretched and at its own size: opaque pixels land
+// where the tiling or the stretch puts them, transparent ones leave the context's bitmap as it was.
+TEST(GraphicDraw, TileAndStretchOntoADeviceContext) {
+    const COLORREF hole = RGB(255, 0, 255);
+    for (int depth : {8, 24}) {
+        SCOPED_TRACE(depth);
+        Graphic* tile = Filled(6, 5, depth, 21);
+        DWORD holeValue = depth == 8 ? 3 : tile->ColorToValue(hole);
+        if (depth == 8) {
+            PALETTEENTRY magenta = {255, 0, 255, 0};
+            ASSERT_TRUE(tile->SetPaletteEntries(&magenta, 3, 1));
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 6; ++x)
+                    if (tile->GetPixelValue(x, y) == 3) tile->SetPixelValue(x, y, 4);
+        }
+        for (int y = 0; y < 5; ++y) tile->SetPixelValue((y + 1) % 6, y, holeValue);
+        tile->SetTransparency(hole);
+        auto tileColor = [&](int x, int y) { return tile->GetPixelColor(x, y); };
+
+        Graphic* target = Filled(20, 14, 24, 22);
+        std::vector<COLORREF> before;
+        for (int y = 0; y < 14; ++y)
+            for (int x = 0; x < 20; ++x) before.push_back(target->GetPixelColor(x, y));
+        HDC dc = target->GetDC();
+        ASSERT_NE(dc, nullptr);
+        // From (1, 2) to the bitmap's edges, the pattern shifted by a phase of (2, 1).
+        tile->TileTo(dc, 1, 2, kToEdge, kToEdge, 0, 0, kToEdge, kToEdge, 2, 1);
+        target->ReleaseDC();
+        int wrong = 0;
+        for (int y = 0; y < 14; ++y)
+            for (int x = 0; x < 20; ++x) {
+                COLORREF want = before[y * 20 + x];
+                if (x >= 1 && y >= 2) {
+                    COLORREF c = tileColor((x - 1 + 2) % 6, (y - 2 + 1) % 5);
+                    if (c != hole) want = c;
+                }
+                wrong += target->GetPixelColor(x, y) != want;
+            }
+        EXPECT_EQ(wrong, 0) << "tiles";
+
+        // Doubled into the context: each source pixel covers two by two.
+        Graphic* canvas = Filled(12, 10, 24, 23);
+        std::vector<COLORREF> under;
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 12; ++x) under.push_back(canvas->GetPixelColor(x, y));
+        dc = canvas->GetDC();
+        tile->StretchTo(dc, 0, 0, 12, 10, 0, 0, kToEdge, kToEdge);
+        canvas->ReleaseDC();
+        wrong = 0;
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 12; ++x) {
+                COLORREF c = tileColor(x / 2, y / 2);
+                wrong += canvas->GetPixelColor(x, y) != (c == hole ? under[y * 12 + x] : c);
+            }
+        EXPECT_EQ(wrong, 0) << "stretch";
+        MEMDELETE(canvas);
+        MEMDELETE(target);
+        MEMDELETE(tile);
+    }
 }
 
 TEST(GraphicBlend, OpacityZeroHalfAndFullIntoEveryDeepTarget) {
@@ -212,6 +276,71 @@ TEST(GraphicBlend, EightBitTargetsNeedAGroupAndUseItsLookups) {
     MEMDELETE(fixed);
     MEMDELETE(loose);
     MEMDELETE(source);
+}
+
+// Opacities 0, 128 and 255 into 8-bit targets: 0 keeps the index, the others blend with the target's
+// palette colour and look the result up in the group's table.
+TEST(GraphicBlend, EightBitTargetsAtOpacityZeroHalfAndFull) {
+    Graphic* white = MEMNEW(Graphic, (3, 1, 24, static_cast<const RGBQUAD*>(nullptr)));
+    Graphic* black = MEMNEW(Graphic, (3, 1, 24, static_cast<const RGBQUAD*>(nullptr)));
+    for (int x = 0; x < 3; ++x) {
+        white->SetPixelColor(x, 0, RGB(255, 255, 255));
+        black->SetPixelColor(x, 0, RGB(0, 0, 0));
+    }
+    for (Graphic* source : {white, black}) {
+        ASSERT_TRUE(source->SetTranslucency(kTranslucencyMap, 128));
+        source->GetOpacityMap()[0] = 0;
+        source->GetOpacityMap()[2] = 255;
+    }
+
+    // The uniform palette: (128, 80, 160) halfway to white is (191, 167, 207), which the table files
+    // under red 128-191, green 160-191, blue 192-223, the entry (192, 192, 225).
+    PaletteGroup uniform;
+    ASSERT_TRUE(uniform.Open());
+    uniform.AddEntries(kUniformPalette, 0);
+    uniform.Close();
+    Graphic* fixed = MEMNEW(Graphic, (3, 1, 8, &uniform));
+    DWORD start = uniform.FindColor(RGB(128, 80, 160));
+    ASSERT_NE(start, 0xFFFFFFFFu);
+    for (int x = 0; x < 3; ++x) fixed->SetPixelValue(x, 0, start);
+    white->Draw(fixed, 0, 0, 0, 0, kToEdge, kToEdge);
+    EXPECT_EQ(fixed->GetPixelValue(0, 0), start);
+    EXPECT_EQ(fixed->GetPixelColor(1, 0), RGB(192, 192, 225));
+    EXPECT_EQ(fixed->GetPixelValue(2, 0), 255u);
+
+    // The inverse table: red 200 halfway to black is red 100, whose cell (104, 8, 8) is nearest to the
+    // group's dark red rather than to its red or to black.
+    PaletteGroup own;
+    ASSERT_TRUE(own.Open());
+    own.AddColor(RGB(200, 0, 0));
+    own.AddColor(RGB(100, 0, 0));
+    own.AddColor(RGB(0, 150, 0));
+    own.Close();
+    Graphic* mine = MEMNEW(Graphic, (3, 1, 8, &own));
+    DWORD red = own.FindColor(RGB(200, 0, 0));
+    ASSERT_NE(red, 0xFFFFFFFFu);
+    for (int x = 0; x < 3; ++x) mine->SetPixelValue(x, 0, red);
+    black->Draw(mine, 0, 0, 0, 0, kToEdge, kToEdge);
+    EXPECT_EQ(mine->GetPixelValue(0, 0), red);
+    EXPECT_EQ(mine->GetPixelColor(1, 0), RGB(100, 0, 0));
+    EXPECT_EQ(mine->GetPixelColor(2, 0), RGB(0, 0, 0));
+
+    // A uniform opacity of 0 draws nothing at all, through either table.
+    for (int x = 0; x < 3; ++x) mine->SetPixelValue(x, 0, red);
+    ASSERT_TRUE(black->SetTranslucency(kTranslucencyUniform, 0));
+    black->Draw(mine, 0, 0, 0, 0, kToEdge, kToEdge);
+    black->Draw(fixed, 0, 0, 0, 0, kToEdge, kToEdge);
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(mine->GetPixelValue(x, 0), red);
+    EXPECT_EQ(fixed->GetPixelValue(0, 0), start);
+    // And 128 uniformly matches the per-pixel half.
+    ASSERT_TRUE(white->SetTranslucency(kTranslucencyUniform, 128));
+    for (int x = 0; x < 3; ++x) fixed->SetPixelValue(x, 0, start);
+    white->Draw(fixed, 0, 0, 0, 0, kToEdge, kToEdge);
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(fixed->GetPixelColor(x, 0), RGB(192, 192, 225));
+    MEMDELETE(mine);
+    MEMDELETE(fixed);
+    MEMDELETE(white);
+    MEMDELETE(black);
 }
 
 TEST(GraphicTile, SixteenSquareTilesOverFortyByTwenty) {
