@@ -763,8 +763,7 @@ bool WriteAll(HANDLE file, const void* data, DWORD size) {
 } // namespace
 
 // Rows of 1, 2 and 4 bits are packed pixel by pixel, since a child's rectangle may start inside a byte.
-// Two bits per pixel is a format of the handheld displays; desktop viewers may not open such a file, but
-// this engine's loader does.
+// Two bits per pixel exists on the handheld displays only; desktop viewers may not open such a file.
 BOOL Graphic::Save(HANDLE file) {
     Graphic* root = valid_ ? Root() : nullptr;
     int depth = GetDepth();
