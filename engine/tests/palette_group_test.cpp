@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 // An 8-bit graphic whose pixel i shows colours[i % count] through a palette of its own order.
@@ -50,6 +52,109 @@ TEST(PaletteGroup, MergeSharesColoursAndKeepsLockedPixels) {
     MEMDELETE(a);
     MEMDELETE(b);
     MEMDELETE(locked);
+}
+
+// True when some entry of the closed group shows `colour`.
+bool Holds(const PaletteGroup& group, COLORREF colour) {
+    for (DWORD i = 0; i < 256; ++i)
+        if (group.GetColor(i) == colour) return true;
+    return false;
+}
+
+// Every merge starts from an empty palette: colours that no member uses any more leave it, and members
+// changed since the last merge are remapped from their current colours.
+TEST(PaletteGroup, RemergingFollowsChangedAndRemovedMembers) {
+    const COLORREF first[] = {RGB(10, 20, 30), RGB(200, 0, 0)};
+    const COLORREF second[] = {RGB(0, 99, 0), RGB(5, 6, 7)};
+    Graphic* a = Painted(first, 2, 3);
+    Graphic* b = Painted(second, 2, 9);
+    PaletteGroup group;
+    ASSERT_TRUE(group.Open());
+    group.Add(a);
+    group.Add(b);
+    group.AddColor(RGB(1, 1, 1));
+    group.Close();
+    ASSERT_TRUE(Holds(group, RGB(0, 99, 0)));
+    ASSERT_TRUE(Holds(group, RGB(1, 1, 1)));
+
+    // b and the loose colour go; a's red becomes blue through its palette.
+    DWORD red = a->GetPixelValue(1, 0);
+    PALETTEENTRY blue = {0, 0, 210, 0};
+    ASSERT_TRUE(a->SetPaletteEntries(&blue, red, 1));
+    ASSERT_TRUE(group.Open());
+    group.Remove(b);
+    group.RemoveColor(RGB(1, 1, 1));
+    group.Close();
+    EXPECT_EQ(b->GetPaletteGroup(), nullptr);
+    EXPECT_EQ(a->GetPaletteGroup(), &group);
+    EXPECT_FALSE(Holds(group, RGB(0, 99, 0)));
+    EXPECT_FALSE(Holds(group, RGB(5, 6, 7)));
+    EXPECT_FALSE(Holds(group, RGB(1, 1, 1)));
+    EXPECT_FALSE(Holds(group, RGB(200, 0, 0)));
+    EXPECT_EQ(a->GetPixelColor(0, 0), RGB(10, 20, 30));
+    EXPECT_EQ(a->GetPixelColor(1, 0), RGB(0, 0, 210));
+    EXPECT_EQ(group.FindColor(RGB(0, 0, 210)), a->GetPixelValue(1, 0));
+    // The removed member kept the palette of the merge it took part in.
+    EXPECT_EQ(b->GetPixelColor(0, 0), RGB(0, 99, 0));
+
+    // Back in, b merges again; a second close with nothing changed keeps every index.
+    ASSERT_TRUE(group.Open());
+    group.Add(b);
+    group.Close();
+    EXPECT_EQ(b->GetPixelColor(1, 0), RGB(5, 6, 7));
+    DWORD before[4] = {a->GetPixelValue(0, 0), a->GetPixelValue(1, 0), b->GetPixelValue(0, 0),
+                       b->GetPixelValue(1, 0)};
+    ASSERT_TRUE(group.Open());
+    group.Close();
+    DWORD after[4] = {a->GetPixelValue(0, 0), a->GetPixelValue(1, 0), b->GetPixelValue(0, 0),
+                      b->GetPixelValue(1, 0)};
+    EXPECT_EQ(std::vector<DWORD>(before, before + 4), std::vector<DWORD>(after, after + 4));
+
+    // A member deleted while in the group simply leaves it.
+    MEMDELETE(b);
+    ASSERT_TRUE(group.Open());
+    group.Close();
+    EXPECT_FALSE(Holds(group, RGB(0, 99, 0)));
+    EXPECT_EQ(a->GetPixelColor(1, 0), RGB(0, 0, 210));
+
+    // Specific colours: taking white off index 255 frees it; a colour pinned to an index holds it there.
+    ASSERT_TRUE(group.Open());
+    group.RemoveSpecific(255);
+    group.Close();
+    EXPECT_FALSE(Holds(group, RGB(255, 255, 255)));
+    ASSERT_TRUE(group.Open());
+    group.AddSpecific(255, RGB(255, 255, 255));
+    group.AddSpecific(17, RGB(9, 9, 9));
+    group.Close();
+    EXPECT_EQ(group.GetColor(255), RGB(255, 255, 255));
+    EXPECT_EQ(group.GetColor(17), RGB(9, 9, 9));
+    EXPECT_NE(a->GetPixelValue(0, 0), 17u);
+    EXPECT_EQ(a->GetPixelColor(0, 0), RGB(10, 20, 30));
+    MEMDELETE(a);
+}
+
+// A transparent member keeps its transparent pixels transparent through a merge that moves their index.
+TEST(PaletteGroup, TransparentValueFollowsTheMerge) {
+    const COLORREF colours[] = {RGB(255, 0, 255), RGB(40, 50, 60), RGB(70, 80, 90)};
+    Graphic* g = Painted(colours, 3, 100);
+    g->SetTransparency(RGB(255, 0, 255));
+    ASSERT_TRUE(g->PrepareTransparency());
+    EXPECT_EQ(g->GetRowRunCount(0), 1u);
+    PaletteGroup group;
+    ASSERT_TRUE(group.Open());
+    group.Add(g);
+    group.Close();
+    EXPECT_NE(g->GetPixelValue(0, 0), 100u);
+    EXPECT_EQ(g->GetPixelColor(0, 0), RGB(255, 0, 255));
+    EXPECT_EQ(g->GetTransparency(), RGB(255, 0, 255));
+    // Drawn over a target, the first pixel stays the target's.
+    Graphic* target = MEMNEW(Graphic, (3, 1, 24, static_cast<const RGBQUAD*>(nullptr)));
+    for (int x = 0; x < 3; ++x) target->SetPixelColor(x, 0, RGB(1, 2, 3));
+    g->Draw(target, 0, 0, 0, 0, kToEdge, kToEdge);
+    EXPECT_EQ(target->GetPixelColor(0, 0), RGB(1, 2, 3));
+    EXPECT_EQ(target->GetPixelColor(2, 0), RGB(70, 80, 90));
+    MEMDELETE(target);
+    MEMDELETE(g);
 }
 
 TEST(PaletteGroup, TooManyColoursKeepTheirOldValues) {
