@@ -1,6 +1,7 @@
 // The LZO container: its exact layout, the size of the buffers it hands out, rejection of short and
 // damaged blocks, resources, and a bounded fuzz loop over mutated blocks.
 #include "mem_manager.h"
+#include "string_table_module.h"
 #include "zz_compress.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,29 @@ TEST(ZZCompress, MutatedBlocksNeverCrashOrOverrun) {
         }
     }
     EXPECT_LT(accepted, 3000);
+}
+
+// Resources of type 4999 in a module built at run time: a good block expands, a damaged one and one of
+// another type are refused with the output reset.
+TEST(ZZCompress, ResourcesOfTheCompressedTypeExpandFromAModule) {
+    std::vector<BYTE> data = Sample(20000, 5);
+    std::vector<BYTE> block = Compress(data);
+    std::vector<BYTE> damaged(block.begin(), block.end() - 40);
+    StringTableModule module(
+        {}, {{kZZResourceType, 300, block}, {kZZResourceType, 301, damaged}, {10, 302, block}});
+    ASSERT_NE(module.module(), nullptr);
+    BYTE* out = nullptr;
+    DWORD cb = 0;
+    ASSERT_TRUE(ZZLoadResource(module.module(), MAKEINTRESOURCE(300), &out, &cb));
+    EXPECT_EQ(std::vector<BYTE>(out, out + cb), data);
+    ZZFree(out);
+    for (WORD id : {301, 302}) {
+        out = reinterpret_cast<BYTE*>(1);
+        cb = 5;
+        EXPECT_FALSE(ZZLoadResource(module.module(), MAKEINTRESOURCE(id), &out, &cb)) << id;
+        EXPECT_EQ(out, nullptr);
+        EXPECT_EQ(cb, 0u);
+    }
 }
 
 TEST(ZZCompress, MissingResourceResetsTheOutput) {
