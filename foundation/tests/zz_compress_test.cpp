@@ -54,6 +54,20 @@ TEST(ZZCompress, RoundTripsAndWritesTheSizeLittleEndian) {
     }
 }
 
+// Long runs of one byte are the stream's best case; the bound on the header's size must let them through.
+TEST(ZZCompress, TheMostCompressibleDataStillExpands) {
+    for (size_t size : {300000u, 4000000u}) {
+        std::vector<BYTE> data(size, 0);
+        std::vector<BYTE> block = Compress(data);
+        BYTE* out = nullptr;
+        DWORD cb = 0;
+        ASSERT_TRUE(ZZDecompress(&out, &cb, block.data(), static_cast<DWORD>(block.size())))
+            << size << " bytes packed into " << block.size();
+        EXPECT_EQ(std::vector<BYTE>(out, out + cb), data);
+        ZZFree(out);
+    }
+}
+
 TEST(ZZCompress, OutputCapacityHasTheCompressorMargin) {
     std::vector<BYTE> data = Sample(100000, 7);
     BYTE* out = nullptr;
