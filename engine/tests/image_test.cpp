@@ -53,10 +53,11 @@ COLORREF ExpectedColor(const PspImage& image, const PspLayer& layer, uint32_t x,
     return RGB(layer.pixels[3 * i], layer.pixels[3 * i + 1], layer.pixels[3 * i + 2]);
 }
 
+// Both builds' test programs run at once: each names its files by its process.
 std::string TempPath(const char* name) {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + name;
+    return std::string(folder) + std::to_string(GetCurrentProcessId()) + "_" + name;
 }
 
 Bytes SaveToBytes(Graphic& graphic) {
