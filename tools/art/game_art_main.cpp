@@ -7,31 +7,24 @@
 
 #include "game_art.h"
 #include "labels.h"
+#include "options.h"
 #include "palette.h"
 #include "picture_table.h"
 #include "psp_writer.h"
 
 int main(int argc, char** argv) {
     std::string palettePath, english, esperanto, bold, condensedBold, condensed, out;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string key = argv[i], value = argv[i + 1];
-        if (key == "--palette")
-            palettePath = value;
-        else if (key == "--labels-en")
-            english = value;
-        else if (key == "--labels-eo")
-            esperanto = value;
-        else if (key == "--font-bold")
-            bold = value;
-        else if (key == "--font-condensed-bold")
-            condensedBold = value;
-        else if (key == "--font-condensed")
-            condensed = value;
-        else if (key == "--out")
-            out = value;
-        else
-            return std::fprintf(stderr, "vexlin-art: unknown option %s\n", key.c_str()), 2;
-    }
+    std::string bad;
+    if (!ReadToolOptions(argc, argv,
+                         {{"--palette", &palettePath},
+                          {"--labels-en", &english},
+                          {"--labels-eo", &esperanto},
+                          {"--font-bold", &bold},
+                          {"--font-condensed-bold", &condensedBold},
+                          {"--font-condensed", &condensed},
+                          {"--out", &out}},
+                         &bad))
+        return std::fprintf(stderr, "vexlin-art: unknown option or missing value: %s\n", bad.c_str()), 2;
     if (palettePath.empty() || english.empty() || esperanto.empty() || bold.empty() ||
         condensedBold.empty() || condensed.empty() || out.empty()) {
         std::fprintf(stderr, "usage: vexlin-art --palette F --labels-en F --labels-eo F --font-bold F "

@@ -59,17 +59,10 @@ std::string PictureFileName(int id) { return "graphic-" + std::to_string(id) + "
 bool TileMayBeEmpty(int id, int tile) { return (id == 715 || id == 716) && (tile == 8 || tile == 9); }
 
 std::vector<std::string> CheckPicture(const PictureSpec& spec, int id, const DecodedPicture& picture) {
-    std::vector<std::string> faults;
     const std::string what = "picture " + std::to_string(id) + ": ";
-    if (picture.width != spec.width || picture.height != spec.height)
-        faults.push_back(what + "is " + std::to_string(picture.width) + " x " +
-                         std::to_string(picture.height) + ", should be " + std::to_string(spec.width) +
-                         " x " + std::to_string(spec.height));
-    if (picture.bits != 8) faults.push_back(what + "is not an 8-bit picture");
-    if (spec.width % spec.columns || spec.height % spec.rows)
-        faults.push_back(what + "does not divide into " + std::to_string(spec.columns) + " x " +
-                         std::to_string(spec.rows) + " tiles");
-    if (!picture.mask.empty()) faults.push_back(what + "carries a mask; the game keys on pure red instead");
+    std::vector<std::string> faults =
+        CheckPictureLayout(what, picture, spec.width, spec.height, 8, spec.columns, spec.rows, "tiles",
+                           "the game keys on pure red");
     if (!faults.empty() || picture.palette.size() != 256) return faults;
 
     std::set<int> redIndices;

@@ -158,3 +158,21 @@ bool ReadPspFile(const std::string& path, DecodedPicture& out, std::string& erro
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return ReadPspBytes(data, out, error);
 }
+
+std::vector<std::string> CheckPictureLayout(const std::string& what, const DecodedPicture& picture, int width,
+                                            int height, int bits, int columns, int rows,
+                                            const std::string& cell, const std::string& keyedOn) {
+    std::vector<std::string> faults;
+    if (picture.width != width || picture.height != height)
+        faults.push_back(what + "is " + std::to_string(picture.width) + " x " +
+                         std::to_string(picture.height) + ", should be " + std::to_string(width) + " x " +
+                         std::to_string(height));
+    if (picture.bits != bits)
+        faults.push_back(what + "is not a" + (bits == 8 ? "n " : " ") + std::to_string(bits) +
+                         "-bit picture");
+    if (columns <= 0 || rows <= 0 || width % columns || height % rows)
+        faults.push_back(what + "does not divide into " + std::to_string(columns) + " x " +
+                         std::to_string(rows) + " " + cell);
+    if (!picture.mask.empty()) faults.push_back(what + "carries a mask; " + keyedOn + " instead");
+    return faults;
+}

@@ -19,3 +19,10 @@ struct DecodedPicture {
 // Reads the first layer; false with a reason on anything it does not understand.
 bool ReadPspBytes(const std::vector<uint8_t>& data, DecodedPicture& out, std::string& error);
 bool ReadPspFile(const std::string& path, DecodedPicture& out, std::string& error);
+
+// The faults of a picture's layout against what a table asks of it: its size, its depth, a whole
+// number of `cell`s ("tiles", "cells"), and no mask (`keyedOn` names the colour keyed on instead).
+// Each fault starts with `what`; an empty list means the layout is right.
+std::vector<std::string> CheckPictureLayout(const std::string& what, const DecodedPicture& picture, int width,
+                                            int height, int bits, int columns, int rows,
+                                            const std::string& cell, const std::string& keyedOn);

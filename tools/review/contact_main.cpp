@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "options.h"
 #include "picture_table.h"
 #include "skin_table.h"
 #include "png.h"
@@ -134,27 +135,18 @@ bool ReadWave(const std::string& path, Wave& wave) {
 int main(int argc, char** argv) {
     std::string pictures, sounds, font, png, list, skin, setup;
     std::vector<std::string> extras;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string key = argv[i], value = argv[i + 1];
-        if (key == "--pictures")
-            pictures = value;
-        else if (key == "--sounds")
-            sounds = value;
-        else if (key == "--font")
-            font = value;
-        else if (key == "--png")
-            png = value;
-        else if (key == "--list")
-            list = value;
-        else if (key == "--skin")
-            skin = value;
-        else if (key == "--setup")
-            setup = value;
-        else if (key == "--extra")
-            extras.push_back(value);
-        else
-            return std::fprintf(stderr, "vexlin-contact: unknown option %s\n", key.c_str()), 2;
-    }
+    std::string bad;
+    if (!ReadToolOptions(argc, argv,
+                         {{"--pictures", &pictures},
+                          {"--sounds", &sounds},
+                          {"--font", &font},
+                          {"--png", &png},
+                          {"--list", &list},
+                          {"--skin", &skin},
+                          {"--setup", &setup},
+                          {"--extra", nullptr, &extras}},
+                         &bad))
+        return std::fprintf(stderr, "vexlin-contact: unknown option or missing value: %s\n", bad.c_str()), 2;
     if (pictures.empty() || font.empty() || png.empty() || list.empty())
         return std::fprintf(stderr, "usage: vexlin-contact --pictures DIR --font F --png OUT --list OUT "
                                     "[--sounds DIR] [--skin DIR] [--setup DIR] [--extra FILE]...\n"),

@@ -50,18 +50,11 @@ std::string SetupFileName(int id) { return "graphic-" + std::to_string(id) + ".p
 bool SkinMemberDeflated(const std::string& member) { return member == "skin.txt" || member == "list.psp"; }
 
 std::vector<std::string> CheckSkinPicture(const SkinPictureSpec& spec, const DecodedPicture& picture) {
-    std::vector<std::string> faults;
     const std::string what =
         std::string(spec.name) + (spec.id ? " (" + std::to_string(spec.id) + ")" : "") + ": ";
-    if (picture.width != spec.width || picture.height != spec.height)
-        faults.push_back(what + "is " + std::to_string(picture.width) + " x " +
-                         std::to_string(picture.height) + ", should be " + std::to_string(spec.width) +
-                         " x " + std::to_string(spec.height));
-    if (picture.bits != 24) faults.push_back(what + "is not a 24-bit picture");
-    if (spec.width % spec.columns || spec.height % spec.rows)
-        faults.push_back(what + "does not divide into " + std::to_string(spec.columns) + " x " +
-                         std::to_string(spec.rows) + " cells");
-    if (!picture.mask.empty()) faults.push_back(what + "carries a mask; the skin keys on pure blue instead");
+    std::vector<std::string> faults =
+        CheckPictureLayout(what, picture, spec.width, spec.height, 24, spec.columns, spec.rows, "cells",
+                           "the skin keys on pure blue");
     if (!faults.empty()) return faults;
 
     const int cellW = spec.width / spec.columns, cellH = spec.height / spec.rows;

@@ -97,41 +97,36 @@ bool ZipWriter::AddFolder(const std::string& name, std::string* error) {
     return true;
 }
 
+// The fields a member's local header and its central directory entry share, from the version
+// needed to extract up to the name's length.
+void ZipWriter::MemberFields(std::vector<uint8_t>& out, const Member& m, uint16_t version) {
+    U16(out, version);
+    U16(out, m.method == ZipMethod::Deflated ? kZipFlagsDeflated : kZipFlagsStored);
+    U16(out, static_cast<uint16_t>(m.method));
+    U16(out, kZipDosTime);
+    U16(out, kZipDosDate);
+    U32(out, m.crc);
+    U32(out, static_cast<uint32_t>(m.packed.size()));
+    U32(out, m.size);
+    U16(out, static_cast<uint16_t>(m.name.size()));
+}
+
 std::vector<uint8_t> ZipWriter::Finish() const {
     std::vector<uint8_t> out, central;
     for (const Member& m : members_) {
-        const bool deflated = m.method == ZipMethod::Deflated;
-        const uint16_t version = deflated || m.folder ? kVersionDeflate : kVersionStored;
-        const uint16_t flags = deflated ? kZipFlagsDeflated : kZipFlagsStored;
+        const uint16_t version =
+            m.method == ZipMethod::Deflated || m.folder ? kVersionDeflate : kVersionStored;
         const uint32_t offset = static_cast<uint32_t>(out.size());
-        const uint16_t nameLength = static_cast<uint16_t>(m.name.size());
-        const uint32_t packedSize = static_cast<uint32_t>(m.packed.size());
 
         U32(out, kLocalSignature);
-        U16(out, version);
-        U16(out, flags);
-        U16(out, static_cast<uint16_t>(m.method));
-        U16(out, kZipDosTime);
-        U16(out, kZipDosDate);
-        U32(out, m.crc);
-        U32(out, packedSize);
-        U32(out, m.size);
-        U16(out, nameLength);
+        MemberFields(out, m, version);
         U16(out, 0); // no extra field
         out.insert(out.end(), m.name.begin(), m.name.end());
         out.insert(out.end(), m.packed.begin(), m.packed.end());
 
         U32(central, kCentralSignature);
         U16(central, kMadeByDos);
-        U16(central, version);
-        U16(central, flags);
-        U16(central, static_cast<uint16_t>(m.method));
-        U16(central, kZipDosTime);
-        U16(central, kZipDosDate);
-        U32(central, m.crc);
-        U32(central, packedSize);
-        U32(central, m.size);
-        U16(central, nameLength);
+        MemberFields(central, m, version);
         U16(central, 0); // extra
         U16(central, 0); // comment
         U16(central, 0); // disk

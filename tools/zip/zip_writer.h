@@ -42,6 +42,7 @@ private:
         bool folder;
     };
     bool CheckName(const std::string& name, std::string* error) const;
+    static void MemberFields(std::vector<uint8_t>& out, const Member& m, uint16_t version);
     std::vector<Member> members_;
 };
 
