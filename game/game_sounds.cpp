@@ -99,7 +99,11 @@ void SoundSet::music(bool on) {
 }
 
 void SoundSet::musicFinished() {
-    if (!m_pendingMusic) return;
+    // Music switched back on during the closing phrase plays the intro again
+    // over the earlier one; the earlier play's end must not start the loop
+    // over the new intro. The intro's last play ends with it silent.
+    Sound* intro = m_sounds[kSoundMusicIntro];
+    if (!m_pendingMusic || (intro && intro->IsPlaying())) return;
     Sound* next = m_pendingMusic;
     m_pendingMusic = nullptr;
     next->Play(true);

@@ -68,7 +68,8 @@ public:
     // more as a closing phrase when music stays enabled.
     void music(bool on);
     // The end of a sound the set asked to hear about (message 0x432 to the
-    // music window): the pending music starts, looped.
+    // music window): the pending music starts, looped, once no play of the
+    // intro is left.
     void musicFinished();
 
     Sound* sound(GameSound which) const;

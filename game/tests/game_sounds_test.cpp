@@ -100,6 +100,19 @@ struct SoundSetTest : ::testing::Test {
         return 0;
     }
 
+    // Waits (bounded) until the mixer thread has filled all six buffers the
+    // device holds, so that nothing moves until the test returns them.
+    bool RingFull() {
+        for (int i = 0; i < 400; i++) {
+            EnterCriticalSection(&g_device.lock);
+            size_t held = g_device.pending.size();
+            LeaveCriticalSection(&g_device.lock);
+            if (held == kMixerBufferCount) return true;
+            Sleep(5);
+        }
+        return false;
+    }
+
     std::vector<int> Playing() {
         std::vector<int> ids;
         for (int i = 0; i < kGameSoundCount; i++)
@@ -234,4 +247,30 @@ TEST_F(SoundSetTest, SwitchingMusicOffSilencesTheIntroAndTheChain) {
     EXPECT_TRUE(ended);
     set.musicFinished();
     EXPECT_TRUE(Playing().empty());
+}
+
+TEST_F(SoundSetTest, MusicBackOnDuringTheClosingPhraseLoopsOnlyAfterTheNewIntro) {
+    // A one-second intro, so that its plays overlap.
+    WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 22050, 22050, 1, 8, 0};
+    std::vector<BYTE> samples(22050, 150);
+    set.replace(kSoundMusicIntro, MEMNEW(Sound, (&format, samples.data(), 22050)));
+    Sound* intro = set.sound(kSoundMusicIntro);
+    Sound* loop = set.sound(kSoundMusicLoop);
+    set.music(true);
+    ASSERT_TRUE(RingFull()); // the first intro runs six buffers ahead
+    set.music(false);        // new game: the closing phrase
+    set.music(true);         // and straight back to the menu
+    int ends = 0;
+    for (int round = 0; round < 200 && ends < 3; round++) {
+        ReturnBuffers();
+        ASSERT_TRUE(RingFull());
+        MSG msg;
+        while (PeekMessage(&msg, shell.window, kSoundEndMessage, kSoundEndMessage, PM_REMOVE)) {
+            ends++;
+            set.musicFinished();
+            EXPECT_FALSE(intro->IsPlaying() && loop->IsPlaying()) << "the loop started over the intro";
+        }
+    }
+    EXPECT_EQ(3, ends);
+    EXPECT_EQ(std::vector<int>{501}, Playing());
 }
