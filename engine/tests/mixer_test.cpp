@@ -63,6 +63,14 @@ struct FillFixture : ::testing::Test {
         return *sounds.back();
     }
     bool Fill() { return MixFillBuffer(&state, out.data(), kMixerBufferBytes); }
+    // Plays `sound` alone, from its start, into one buffer of a stereo or mono device.
+    void FillAlone(Sound& sound, bool deviceStereo) {
+        MixFreeState(&state);
+        state.deviceOpen = true;
+        state.deviceStereo = deviceStereo;
+        ASSERT_TRUE(MixAddSlot(&state, &sound, false, nullptr));
+        ASSERT_TRUE(Fill());
+    }
     DWORD SlotsInUse() {
         DWORD n = 0;
         for (DWORD i = 0; i < state.slotCount; i++) n += state.slots[i].data != nullptr;
@@ -125,35 +133,20 @@ TEST_F(FillFixture, MonoAndStereoSlotsIntoMonoAndStereoDevices) {
     Sound& stereoSound = Make(&stereo, stereoSamples.data(), 3000);
 
     // Mono slot, stereo device: 512 frames, the sample on both channels.
-    ASSERT_TRUE(MixAddSlot(&state, &monoSound, false, nullptr));
-    ASSERT_TRUE(Fill());
+    ASSERT_NO_FATAL_FAILURE(FillAlone(monoSound, true));
     for (DWORD f = 0; f < 512; f++) {
         ASSERT_EQ(monoSamples[f], out[2 * f]) << f;
         ASSERT_EQ(monoSamples[f], out[2 * f + 1]) << f;
     }
     EXPECT_EQ(512u, state.slots[0].position);
-    MixFreeState(&state);
-
     // Stereo slot, stereo device: both channels kept apart.
-    state.deviceOpen = true;
-    ASSERT_TRUE(MixAddSlot(&state, &stereoSound, false, nullptr));
-    ASSERT_TRUE(Fill());
+    ASSERT_NO_FATAL_FAILURE(FillAlone(stereoSound, true));
     EXPECT_EQ(std::vector<BYTE>(stereoSamples.begin(), stereoSamples.begin() + 1024), out);
-    MixFreeState(&state);
-
     // Mono slot, mono device: 1024 frames.
-    state.deviceOpen = true;
-    state.deviceStereo = false;
-    ASSERT_TRUE(MixAddSlot(&state, &monoSound, false, nullptr));
-    ASSERT_TRUE(Fill());
+    ASSERT_NO_FATAL_FAILURE(FillAlone(monoSound, false));
     EXPECT_EQ(std::vector<BYTE>(monoSamples.begin(), monoSamples.begin() + 1024), out);
-    MixFreeState(&state);
-
     // Stereo slot, mono device: 1024 frames of the left channel.
-    state.deviceOpen = true;
-    state.deviceStereo = false;
-    ASSERT_TRUE(MixAddSlot(&state, &stereoSound, false, nullptr));
-    ASSERT_TRUE(Fill());
+    ASSERT_NO_FATAL_FAILURE(FillAlone(stereoSound, false));
     for (DWORD f = 0; f < 1024 && 2 * f < 3000; f++) ASSERT_EQ(stereoSamples[2 * f], out[f]) << f;
     EXPECT_EQ(2048u, state.slots[0].position);
 }
