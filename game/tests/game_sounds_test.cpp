@@ -63,10 +63,12 @@ public:
 };
 
 // One sound per set member, each a different length so none is mistaken for
-// another: member i is 200 + 10 i bytes of a quiet tone.
+// another: member i is 4000 + 10 i bytes of a quiet tone, longer than the six
+// buffers the mixer thread fills at once, so that no sound can end before the
+// test hands buffers back.
 Sound* MakeSound(int i) {
     WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 22050, 22050, 1, 8, 0};
-    std::vector<BYTE> samples(200 + 10 * i);
+    std::vector<BYTE> samples(4000 + 10 * i);
     for (size_t k = 0; k < samples.size(); k++) samples[k] = static_cast<BYTE>(k % 20 < 10 ? 150 : 106);
     return MEMNEW(Sound, (&format, samples.data(), static_cast<DWORD>(samples.size())));
 }
