@@ -306,6 +306,9 @@ int MemRealloc(DWORD elementSize, void** array, DWORD* count, DWORD minimum, DWO
                LONG line) {
     if (*count >= minimum) return 1;
     DWORD newCount = minimum + growth - 1;
+    // Without growth, or with a sum that wraps around, the new array would
+    // hold fewer than `minimum` elements and the caller would write past it.
+    if (newCount < minimum) return 0;
     // A count whose byte size wraps around could never be allocated.
     if (elementSize && newCount > 0xFFFFFFFFu / elementSize) return 0;
     BYTE* fresh = static_cast<BYTE*>(MemAlloc(elementSize * newCount, "MemRealloc", file, line));

@@ -61,7 +61,9 @@ void MemUnregisterObject(void* object, const char* file, LONG line);
 void MemTare(void* address, const char* file, LONG line);
 void MemValidate(void* address, const char* file, LONG line);
 // Grows an array to at least `minimum` elements (minimum + growth - 1),
-// zeroing the new ones. Returns 0 and keeps the old array on failure.
+// zeroing the new ones. Returns 0 and keeps the old array on failure, and
+// when minimum + growth - 1 cannot hold `minimum` (no growth, or a sum
+// beyond 32 bits).
 int MemRealloc(DWORD elementSize, void** array, DWORD* count, DWORD minimum, DWORD growth, const char* file,
                LONG line);
 void MemReport();

@@ -255,6 +255,8 @@ TEST_F(MemManagerTest, ReallocGrowsZeroFillsAndKeepsTheArrayOnFailure) {
     EXPECT_EQ(before, array);
     EXPECT_EQ(0, MEMREALLOC(int, array, count, 0x20000000, 1));
     EXPECT_EQ(0, MEMREALLOC(int, array, count, 0x50000000, 1)) << "byte size wraps around";
+    EXPECT_EQ(0, MEMREALLOC(int, array, count, 0xFFFFFFF0, 0x20)) << "minimum + growth wraps around";
+    EXPECT_EQ(0, MEMREALLOC(int, array, count, 8, 0)) << "no growth leaves the minimum out";
     EXPECT_EQ(before, array);
     EXPECT_EQ(7u, count);
 
