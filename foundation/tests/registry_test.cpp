@@ -17,7 +17,11 @@ protected:
 #endif
     void SetUp() override { Cleanup(); }
     void TearDown() override { Cleanup(); }
-    void Cleanup() { RegKey(string(TEXT("HKCU\\Software\\VexlinTests"))).DeleteTree(string(base_).Mid(24)); }
+    // The test key below the parent, which is removed with all it holds.
+    void Cleanup() {
+        const string parent(TEXT("HKCU\\Software\\VexlinTests"));
+        RegKey(parent).DeleteTree(string(base_).Mid(parent.GetLength() + 1));
+    }
     RegValue Value(const TCHAR* name) { return RegValue(string(base_), string(name)); }
 };
 
