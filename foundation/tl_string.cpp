@@ -15,10 +15,15 @@ const char kFile[] = "tl_string";
 
 const CHAR kNull8[] = "(null)";
 const WCHAR kNull16[] = L"(null)";
+// The build's native width does the work; the other width is converted.
 #ifdef UNICODE
+typedef CHAR OtherChar;
 const TCHAR* const kNullNative = kNull16;
+const OtherChar* const kNullOther = kNull8;
 #else
+typedef WCHAR OtherChar;
 const TCHAR* const kNullNative = kNull8;
+const OtherChar* const kNullOther = kNull16;
 #endif
 
 const DWORD npos = string::npos;
@@ -235,14 +240,35 @@ DWORD Convert(const WCHAR* src, DWORD n, CHAR* dst, DWORD capacity) {
     return static_cast<DWORD>(out);
 }
 
-// One character of the other width, converted as text.
-#ifndef UNICODE
-CHAR NarrowChar(WCHAR c) {
+// One character of the other width in the native one.
+#ifdef UNICODE
+// A CHAR is widened by sign extension, as callers have always got.
+TCHAR NativeChar(CHAR c) { return static_cast<WCHAR>(static_cast<SHORT>(static_cast<signed char>(c))); }
+#else
+// A WCHAR is converted as text.
+TCHAR NativeChar(WCHAR c) {
     CHAR out[8];
     Convert(&c, c ? 1 : 0, out, sizeof(out));
     return out[0];
 }
 #endif
+
+// Scratch buffers are only ever rewritten whole, so the old content is not
+// kept. The new buffer is taken before the old one goes, so a failed
+// allocation leaves a usable (if short) buffer.
+template <typename C>
+void ReserveScratch(C*& buffer, DWORD& capacity, DWORD cchMin, bool permanent, const char* tag) {
+    if (cchMin > 0x7FFFFFFF / sizeof(C)) return;
+    DWORD need = cchMin + 48;
+    if (need <= capacity) return;
+    C* fresh = static_cast<C*>(MemAlloc(sizeof(C) * need, tag, kFile, __LINE__));
+    if (!fresh) return;
+    fresh[0] = 0;
+    if (permanent) MemTare(fresh, kFile, __LINE__);
+    if (buffer) MemFree(buffer, kFile, __LINE__);
+    buffer = fresh;
+    capacity = need;
+}
 
 inline bool IsBlank(TCHAR c) { return c == ' ' || c == '\t'; }
 
@@ -537,43 +563,23 @@ string string::Mid(DWORD start, DWORD count) const {
     return part;
 }
 
-#ifdef UNICODE
-int string::Compare(const WCHAR* text, DWORD count) const { return CompareText(text_, text, count, false); }
+int string::Compare(const TCHAR* text, DWORD count) const { return CompareText(text_, text, count, false); }
 
-int string::Compare(const CHAR* text, DWORD count) const {
+int string::Compare(const OtherChar* text, DWORD count) const {
     if (!text) return -1;
     string other(text);
     return CompareText(text_, other.text_, count, false);
 }
 
-int string::CompareNoCase(const WCHAR* text, DWORD count) const {
+int string::CompareNoCase(const TCHAR* text, DWORD count) const {
     return CompareText(text_, text, count, true);
 }
 
-int string::CompareNoCase(const CHAR* text, DWORD count) const {
+int string::CompareNoCase(const OtherChar* text, DWORD count) const {
     if (!text) return -1;
     string other(text);
     return CompareText(text_, other.text_, count, true);
 }
-#else
-int string::Compare(const CHAR* text, DWORD count) const { return CompareText(text_, text, count, false); }
-
-int string::Compare(const WCHAR* text, DWORD count) const {
-    if (!text) return -1;
-    string other(text);
-    return CompareText(text_, other.text_, count, false);
-}
-
-int string::CompareNoCase(const CHAR* text, DWORD count) const {
-    return CompareText(text_, text, count, true);
-}
-
-int string::CompareNoCase(const WCHAR* text, DWORD count) const {
-    if (!text) return -1;
-    string other(text);
-    return CompareText(text_, other.text_, count, true);
-}
-#endif
 
 bool string::IsEmpty() const { return text_[0] == 0; }
 
@@ -621,21 +627,12 @@ void string::Replace(DWORD start, DWORD count, const string& with) {
     UpdateLength();
 }
 
-#ifdef UNICODE
-void string::Replace(const WCHAR* oldText, const WCHAR* newText) { ReplaceAll(oldText, newText); }
+void string::Replace(const TCHAR* oldText, const TCHAR* newText) { ReplaceAll(oldText, newText); }
 
-void string::Replace(const CHAR* oldText, const CHAR* newText) {
+void string::Replace(const OtherChar* oldText, const OtherChar* newText) {
     string oldNative(oldText), newNative(newText);
     ReplaceAll(oldNative.text_, newNative.text_);
 }
-#else
-void string::Replace(const CHAR* oldText, const CHAR* newText) { ReplaceAll(oldText, newText); }
-
-void string::Replace(const WCHAR* oldText, const WCHAR* newText) {
-    string oldNative(oldText), newNative(newText);
-    ReplaceAll(oldNative.text_, newNative.text_);
-}
-#endif
 
 void string::Replace(const string& oldText, const string& newText) {
     string oldNative(oldText), newNative(newText);
@@ -647,8 +644,7 @@ DWORD string::Find(const string& pattern, DWORD start) const {
     return FindText(text, tstrlen(text), start);
 }
 
-#ifdef UNICODE
-DWORD string::Find(WCHAR c, DWORD start) const {
+DWORD string::Find(TCHAR c, DWORD start) const {
     if (start > length_) return npos;
     if (c == 0) return length_;
     for (DWORD i = start; i < length_; ++i)
@@ -656,21 +652,7 @@ DWORD string::Find(WCHAR c, DWORD start) const {
     return npos;
 }
 
-// A CHAR argument is widened by sign extension, as callers have always got.
-DWORD string::Find(CHAR c, DWORD start) const {
-    return Find(static_cast<WCHAR>(static_cast<SHORT>(static_cast<signed char>(c))), start);
-}
-#else
-DWORD string::Find(CHAR c, DWORD start) const {
-    if (start > length_) return npos;
-    if (c == 0) return length_;
-    for (DWORD i = start; i < length_; ++i)
-        if (text_[i] == c) return i;
-    return npos;
-}
-
-DWORD string::Find(WCHAR c, DWORD start) const { return Find(NarrowChar(c), start); }
-#endif
+DWORD string::Find(OtherChar c, DWORD start) const { return Find(NativeChar(c), start); }
 
 DWORD string::ReverseFind(const string& pattern, DWORD limit) const {
     DWORD last = npos;
@@ -678,17 +660,9 @@ DWORD string::ReverseFind(const string& pattern, DWORD limit) const {
     return last;
 }
 
-#ifdef UNICODE
-DWORD string::ReverseFind(WCHAR c, DWORD limit) const { return ReverseFindNative(c, limit); }
+DWORD string::ReverseFind(TCHAR c, DWORD limit) const { return ReverseFindNative(c, limit); }
 
-DWORD string::ReverseFind(CHAR c, DWORD limit) const {
-    return ReverseFindNative(static_cast<WCHAR>(static_cast<SHORT>(static_cast<signed char>(c))), limit);
-}
-#else
-DWORD string::ReverseFind(CHAR c, DWORD limit) const { return ReverseFindNative(c, limit); }
-
-DWORD string::ReverseFind(WCHAR c, DWORD limit) const { return ReverseFindNative(NarrowChar(c), limit); }
-#endif
+DWORD string::ReverseFind(OtherChar c, DWORD limit) const { return ReverseFindNative(NativeChar(c), limit); }
 
 void string::Reserve(DWORD cchMin) { ReserveText(cchMin); }
 
@@ -700,33 +674,27 @@ void string::Assign(const WCHAR* text, DWORD start, DWORD count) { Put(0, text, 
 
 void string::Assign(const CHAR* text, DWORD start, DWORD count) { Put(0, text, start, count); }
 
+void string::Put(DWORD position, const TCHAR* text, DWORD start, DWORD count) {
+    PutNative(position, text, start, count);
+}
+
+// The other width is converted into the native scratch buffer first.
+void string::Put(DWORD position, const OtherChar* text, DWORD start, DWORD count) {
+    if (!text) text = kNullOther;
+    const OtherChar* source = text + BoundedLength(text, start);
+    DWORD n = BoundedLength(source, count);
 #ifdef UNICODE
-void string::Put(DWORD position, const WCHAR* text, DWORD start, DWORD count) {
-    PutNative(position, text, start, count);
-}
-
-void string::Put(DWORD position, const CHAR* text, DWORD start, DWORD count) {
-    if (!text) text = kNull8;
-    const CHAR* source = text + BoundedLength(text, start);
-    DWORD n = count == npos ? strlen8(source) : BoundedLength(source, count);
     ReserveScratch16(4 * (n + 1));
-    DWORD converted = Convert(source, n, scratch16_, capacity16_);
-    PutNative(position, scratch16_ ? scratch16_ : L"", 0, count == npos ? npos : converted);
-}
+    TCHAR* scratch = scratch16_;
+    DWORD scratchCapacity = capacity16_;
 #else
-void string::Put(DWORD position, const CHAR* text, DWORD start, DWORD count) {
-    PutNative(position, text, start, count);
-}
-
-void string::Put(DWORD position, const WCHAR* text, DWORD start, DWORD count) {
-    if (!text) text = kNull16;
-    const WCHAR* source = text + BoundedLength(text, start);
-    DWORD n = count == npos ? strlen16(source) : BoundedLength(source, count);
     ReserveScratch8(4 * (n + 1));
-    DWORD converted = Convert(source, n, scratch8_, capacity8_);
-    PutNative(position, scratch8_ ? scratch8_ : "", 0, count == npos ? npos : converted);
-}
+    TCHAR* scratch = scratch8_;
+    DWORD scratchCapacity = capacity8_;
 #endif
+    DWORD converted = Convert(source, n, scratch, scratchCapacity);
+    PutNative(position, scratch ? scratch : TEXT(""), 0, count == npos ? npos : converted);
+}
 
 void string::Append(const WCHAR* text) { Put(length_, text); }
 
@@ -812,35 +780,12 @@ void string::ReserveText(DWORD cchMin) const {
     capacity_ = newCapacity;
 }
 
-// Scratch buffers are only ever rewritten whole, so the old content is not
-// kept. The new buffer is taken before the old one goes, so a failed
-// allocation leaves a usable (if short) buffer.
 void string::ReserveScratch8(DWORD cchMin) const {
-    if (cchMin > 0x7FFFFFFF) return;
-    DWORD need = cchMin + 48;
-    if (need <= capacity8_) return;
-    CHAR* buffer =
-        static_cast<CHAR*>(MemAlloc(sizeof(CHAR) * need, "sizeof(CHAR) * cchMin", kFile, __LINE__));
-    if (!buffer) return;
-    buffer[0] = 0;
-    if (permanent_) MemTare(buffer, kFile, __LINE__);
-    if (scratch8_) MemFree(scratch8_, kFile, __LINE__);
-    scratch8_ = buffer;
-    capacity8_ = need;
+    ReserveScratch(scratch8_, capacity8_, cchMin, permanent_, "sizeof(CHAR) * cchMin");
 }
 
 void string::ReserveScratch16(DWORD cchMin) const {
-    if (cchMin > 0x3FFFFFFF) return;
-    DWORD need = cchMin + 48;
-    if (need <= capacity16_) return;
-    WCHAR* buffer =
-        static_cast<WCHAR*>(MemAlloc(sizeof(WCHAR) * need, "sizeof(WCHAR) * cchMin", kFile, __LINE__));
-    if (!buffer) return;
-    buffer[0] = 0;
-    if (permanent_) MemTare(buffer, kFile, __LINE__);
-    if (scratch16_) MemFree(scratch16_, kFile, __LINE__);
-    scratch16_ = buffer;
-    capacity16_ = need;
+    ReserveScratch(scratch16_, capacity16_, cchMin, permanent_, "sizeof(WCHAR) * cchMin");
 }
 
 // An empty pattern is found at start, unless nothing is left from there.
