@@ -38,6 +38,66 @@ void untrack(Object* object, const char* file, LONG line) {
     delete object;
 }
 
+// The postfix steps of an iterator, made from its prefix steps. An iterator
+// that declares its own prefix steps brings these in with `using`.
+template <class Derived>
+class postfix_steps {
+public:
+    Derived operator++(int) {
+        Derived before = self();
+        ++self();
+        return before;
+    }
+    Derived operator--(int) {
+        Derived before = self();
+        --self();
+        return before;
+    }
+
+private:
+    Derived& self() { return static_cast<Derived&>(*this); }
+};
+
+// A position in one container's chain of nodes linked by `prev` and `next`: a
+// node, or null for the end. The null position lies beyond both ends, so
+// stepping either way from it fails.
+template <class Derived, class Owner, class Node>
+class chain_position : public postfix_steps<Derived> {
+public:
+    using postfix_steps<Derived>::operator++;
+    using postfix_steps<Derived>::operator--;
+
+    chain_position() : m_owner(nullptr), m_node(nullptr) {}
+    chain_position(const Owner* owner, Node* node) : m_owner(owner), m_node(node) {}
+
+    Derived& operator++() {
+        if (!m_node) fail(failIteratorAtEnd);
+        m_node = m_node->next;
+        return static_cast<Derived&>(*this);
+    }
+    Derived& operator--() {
+        if (!m_node) fail(failIteratorAtBeginning);
+        m_node = m_node->prev;
+        return static_cast<Derived&>(*this);
+    }
+    bool operator==(const chain_position& other) const { return m_node == other.m_node; }
+    bool operator!=(const chain_position& other) const { return m_node != other.m_node; }
+
+    const Owner* owner() const { return m_owner; }
+    Node* node() const { return m_node; }
+
+protected:
+    // The node of a position that must reference an element.
+    Node* checked() const {
+        if (!m_node) fail(failInvalidIterator);
+        return m_node;
+    }
+
+private:
+    const Owner* m_owner;
+    Node* m_node;
+};
+
 } // namespace detail
 
 template <class T>
@@ -50,52 +110,21 @@ public:
         explicit mynodetype(const T& value) : prev(nullptr), next(nullptr), element(value) {}
     };
 
-    // A position in one list: a node, or null for the end. The null position
-    // lies beyond both ends, so stepping either way from it fails.
+    // A position in one list.
     template <class Ref>
-    class basic_iterator {
+    class basic_iterator : public detail::chain_position<basic_iterator<Ref>, list, mynodetype> {
+        typedef detail::chain_position<basic_iterator<Ref>, list, mynodetype> position;
+
     public:
-        basic_iterator() : m_owner(nullptr), m_node(nullptr) {}
-        basic_iterator(const list* owner, mynodetype* node) : m_owner(owner), m_node(node) {}
+        basic_iterator() {}
+        basic_iterator(const list* owner, mynodetype* node) : position(owner, node) {}
         // A mutable iterator may be used where a read-only one is expected.
         template <class Other, class = std::enable_if_t<std::is_same<Ref, const T&>::value &&
                                                         std::is_same<Other, T&>::value>>
-        basic_iterator(const basic_iterator<Other>& other) : m_owner(other.owner()), m_node(other.node()) {}
+        basic_iterator(const basic_iterator<Other>& other) : position(other.owner(), other.node()) {}
 
-        Ref operator*() const {
-            if (!m_node) fail(failInvalidIterator);
-            return m_node->element;
-        }
+        Ref operator*() const { return this->checked()->element; }
         std::remove_reference_t<Ref>* operator->() const { return &**this; }
-        basic_iterator& operator++() {
-            if (!m_node) fail(failIteratorAtEnd);
-            m_node = m_node->next;
-            return *this;
-        }
-        basic_iterator operator++(int) {
-            basic_iterator before = *this;
-            ++*this;
-            return before;
-        }
-        basic_iterator& operator--() {
-            if (!m_node) fail(failIteratorAtBeginning);
-            m_node = m_node->prev;
-            return *this;
-        }
-        basic_iterator operator--(int) {
-            basic_iterator before = *this;
-            --*this;
-            return before;
-        }
-        bool operator==(const basic_iterator& other) const { return m_node == other.m_node; }
-        bool operator!=(const basic_iterator& other) const { return m_node != other.m_node; }
-
-        const list* owner() const { return m_owner; }
-        mynodetype* node() const { return m_node; }
-
-    private:
-        const list* m_owner;
-        mynodetype* m_node;
     };
     typedef basic_iterator<T&> iterator;
     typedef basic_iterator<const T&> const_iterator;

@@ -30,54 +30,22 @@ public:
         mynodetype* forward[kMaxLevels];
     };
 
-    // A position in key order: a node, or null for the end. The null position
-    // lies beyond both ends, so stepping either way from it fails.
+    // A position in key order.
     template <class Ref>
-    class basic_iterator {
+    class basic_iterator : public detail::chain_position<basic_iterator<Ref>, map, mynodetype> {
+        typedef detail::chain_position<basic_iterator<Ref>, map, mynodetype> position;
+
     public:
-        basic_iterator() : m_owner(nullptr), m_node(nullptr) {}
-        basic_iterator(const map* owner, mynodetype* node) : m_owner(owner), m_node(node) {}
+        basic_iterator() {}
+        basic_iterator(const map* owner, mynodetype* node) : position(owner, node) {}
         template <class Other, class = std::enable_if_t<std::is_same<Ref, const V&>::value &&
                                                         std::is_same<Other, V&>::value>>
-        basic_iterator(const basic_iterator<Other>& other) : m_owner(other.owner()), m_node(other.node()) {}
+        basic_iterator(const basic_iterator<Other>& other) : position(other.owner(), other.node()) {}
 
-        const K& key() const { return checked()->key; }
-        Ref value() const { return checked()->value; }
-        Ref operator*() const { return checked()->value; }
-        std::remove_reference_t<Ref>* operator->() const { return &checked()->value; }
-        basic_iterator& operator++() {
-            if (!m_node) fail(failIteratorAtEnd);
-            m_node = m_node->next;
-            return *this;
-        }
-        basic_iterator operator++(int) {
-            basic_iterator before = *this;
-            ++*this;
-            return before;
-        }
-        basic_iterator& operator--() {
-            if (!m_node) fail(failIteratorAtBeginning);
-            m_node = m_node->prev;
-            return *this;
-        }
-        basic_iterator operator--(int) {
-            basic_iterator before = *this;
-            --*this;
-            return before;
-        }
-        bool operator==(const basic_iterator& other) const { return m_node == other.m_node; }
-        bool operator!=(const basic_iterator& other) const { return m_node != other.m_node; }
-
-        const map* owner() const { return m_owner; }
-        mynodetype* node() const { return m_node; }
-
-    private:
-        mynodetype* checked() const {
-            if (!m_node) fail(failInvalidIterator);
-            return m_node;
-        }
-        const map* m_owner;
-        mynodetype* m_node;
+        const K& key() const { return this->checked()->key; }
+        Ref value() const { return this->checked()->value; }
+        Ref operator*() const { return this->checked()->value; }
+        std::remove_reference_t<Ref>* operator->() const { return &this->checked()->value; }
     };
     typedef basic_iterator<V&> iterator;
     typedef basic_iterator<const V&> const_iterator;

@@ -45,8 +45,11 @@ public:
     // The null position lies beyond both ends, so stepping either way from it
     // fails.
     template <class Ref>
-    class basic_iterator {
+    class basic_iterator : public detail::postfix_steps<basic_iterator<Ref>> {
     public:
+        using detail::postfix_steps<basic_iterator<Ref>>::operator++;
+        using detail::postfix_steps<basic_iterator<Ref>>::operator--;
+
         basic_iterator() : m_owner(nullptr), m_block(nullptr), m_position(0) {}
         basic_iterator(const vector* owner, blocknode* block, DWORD position)
             : m_owner(owner), m_block(block), m_position(position) {}
@@ -69,11 +72,6 @@ public:
             }
             return *this;
         }
-        basic_iterator operator++(int) {
-            basic_iterator before = *this;
-            ++*this;
-            return before;
-        }
         basic_iterator& operator--() {
             if (!m_block) fail(failIteratorAtBeginning);
             if (m_position > 0) {
@@ -83,11 +81,6 @@ public:
                 m_position = m_block ? m_block->element->count - 1 : 0;
             }
             return *this;
-        }
-        basic_iterator operator--(int) {
-            basic_iterator before = *this;
-            --*this;
-            return before;
         }
         bool operator==(const basic_iterator& other) const {
             return m_block == other.m_block && m_position == other.m_position;
