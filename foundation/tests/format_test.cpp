@@ -17,29 +17,12 @@ namespace {
 
 // Messages 100 (English) and 101 (Esperanto), and a message whose English
 // text continues in resource 112.
-class MessageTableEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        table_ = new StringTableModule({{1, L"EN,EO"},
-                                        {100, L"%{ld,s} Installing %2"},
-                                        {101, L"%{ld,s} Instalas %2"},
-                                        {110, L"Done+"},
-                                        {112, L" at last"}});
-        ASSERT_NE(nullptr, table_->module());
-        SetResourceModule(table_->module());
-        ASSERT_EQ(2u, GetLanguageCount());
-    }
-    void TearDown() override {
-        SetResourceModule(nullptr);
-        delete table_;
-    }
-
-private:
-    StringTableModule* table_ = nullptr;
-};
-
 ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new MessageTableEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ResourceModuleEnvironment({{1, L"EN,EO"},
+                                                                       {100, L"%{ld,s} Installing %2"},
+                                                                       {101, L"%{ld,s} Instalas %2"},
+                                                                       {110, L"Done+"},
+                                                                       {112, L" at last"}}));
 
 std::string Bytes(const string& s) { return s.Psz8(); }
 

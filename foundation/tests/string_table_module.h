@@ -3,6 +3,9 @@
 // running test program whose resources are replaced, loaded as a data file.
 #pragma once
 
+#include "tl_language.h"
+
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <map>
@@ -64,4 +67,30 @@ public:
 private:
     WCHAR path_[MAX_PATH] = {0};
     HMODULE module_ = nullptr;
+};
+
+// Installs a StringTableModule as the resource module for the whole test
+// program, before any test asks for the language. Its string 1 must list two
+// languages, English and Esperanto.
+class ResourceModuleEnvironment : public ::testing::Environment {
+public:
+    explicit ResourceModuleEnvironment(const std::map<UINT, std::wstring>& strings,
+                                       const std::vector<RawResource>& others = {})
+        : strings_(strings), others_(others) {}
+    void SetUp() override {
+        table_ = new StringTableModule(strings_, others_);
+        ASSERT_NE(nullptr, table_->module());
+        SetResourceModule(table_->module());
+        ASSERT_EQ(2u, GetLanguageCount());
+    }
+    void TearDown() override {
+        SetResourceModule(nullptr);
+        delete table_;
+        table_ = nullptr;
+    }
+
+private:
+    std::map<UINT, std::wstring> strings_;
+    std::vector<RawResource> others_;
+    StringTableModule* table_ = nullptr;
 };

@@ -15,26 +15,9 @@ namespace {
 const DWORD npos = string::npos;
 
 // String 1 lists English and Esperanto, so that Esperanto can be made
-// current. Set up before anything asks for the language.
-class LanguageListEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        table_ = new StringTableModule({{1, L"EN,EO"}});
-        ASSERT_NE(nullptr, table_->module());
-        SetResourceModule(table_->module());
-        ASSERT_EQ(2u, GetLanguageCount());
-    }
-    void TearDown() override {
-        SetResourceModule(nullptr);
-        delete table_;
-    }
-
-private:
-    StringTableModule* table_ = nullptr;
-};
-
+// current.
 ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new LanguageListEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ResourceModuleEnvironment({{1, L"EN,EO"}}));
 
 std::string Bytes(const string& s) { return s.Psz8(); }
 
