@@ -73,15 +73,13 @@ Sprite::Sprite(Sprite* parent, const RECT& rect) {
 }
 
 Sprite::~Sprite() {
-    // Child sprites go first: their frames are children of this sprite's frames.
-    if (!child_) {
-        for (DWORD i = 0; i < childCount_; ++i) {
-            Sprite* child = children_[i];
-            children_[i] = nullptr;
-            if (child) {
-                child->parent_ = nullptr;
-                MEMDELETE(child);
-            }
+    // Child sprites go first, at every level: their frames are children of this sprite's frames.
+    for (DWORD i = 0; i < childCount_; ++i) {
+        Sprite* child = children_[i];
+        children_[i] = nullptr;
+        if (child) {
+            child->parent_ = nullptr;
+            MEMDELETE(child);
         }
     }
     if (children_) MEMFREE(children_);

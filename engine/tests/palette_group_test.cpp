@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -193,6 +194,12 @@ TEST(PaletteGroup, UniformPaletteMapsThroughTheTable) {
     EXPECT_EQ(g->GetPixelValue(2, 0), g_uniformMap[0x80 | 1 << 3 | 6]);
     EXPECT_EQ(g->GetPixelColor(2, 0), RGB(192, 40, 225));
     MEMDELETE(g);
+    // Every index is some cell's: the table is a permutation with the system colours first.
+    std::vector<int> uses(256);
+    for (int cell = 0; cell < 256; ++cell) ++uses[g_uniformMap[cell]];
+    EXPECT_EQ(std::count(uses.begin(), uses.end(), 1), 256);
+    const int spots[][2] = {{1, 16}, {3, 4}, {64, 1}, {173, 7}, {199, 13}, {252, 253}, {253, 254}, {254, 15}};
+    for (auto& spot : spots) EXPECT_EQ(g_uniformMap[spot[0]], spot[1]) << "cell " << spot[0];
 }
 
 TEST(Sprite, SplitsTilesAndCutsChildren) {
@@ -215,7 +222,17 @@ TEST(Sprite, SplitsTilesAndCutsChildren) {
     EXPECT_EQ(child->GetWidth(), 4);
     source->SetPixelColor(48 + 3, 4, RGB(1, 2, 3));
     EXPECT_EQ(child->GetFrame(3)->GetPixelColor(1, 2), RGB(1, 2, 3));
-    MEMDELETE(four); // takes the child sprite and its frames along
+    // A child of a child goes with its parent, whichever level is deleted.
+    RECT inner = {1, 1, 3, 3};
+    Sprite* grandchild = MEMNEW(Sprite, (child, inner));
+    ASSERT_EQ(grandchild->GetFrameCount(), 4u);
+    EXPECT_EQ(grandchild->GetFrame(3)->GetPixelColor(0, 1), RGB(1, 2, 3));
+    Sprite* other = MEMNEW(Sprite, (four, cut));
+    Sprite* otherChild = MEMNEW(Sprite, (other, inner));
+    MEMDELETE(other);
+    EXPECT_EQ(MemFindBlock(otherChild), nullptr);
+    MEMDELETE(four); // takes the child sprites and their frames along
+    EXPECT_EQ(MemFindBlock(grandchild), nullptr);
     MEMDELETE(wide);
     MEMDELETE(two);
     MEMDELETE(source);
