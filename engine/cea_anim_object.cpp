@@ -78,6 +78,8 @@ void AnimObject::Detach() {
 }
 
 void AnimObject::SetWindow(AnimWindow* window) {
+    // What the old window scheduled for the object would otherwise reach it on the new one, or outlive it.
+    if (window_ && window_ != window) window_->ForgetObject(this);
     Detach();
     Attach(window);
 }

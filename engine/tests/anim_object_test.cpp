@@ -190,7 +190,12 @@ TEST(AnimObject, MovingBetweenWindows) {
     TestWindow first, second;
     AnimObject* o = NEW_ANIMOBJECT((first.window, Recorder, 30));
     AnimObject* stay = NEW_ANIMOBJECT((second.window, Recorder, 30));
+    // A change scheduled on the old window must not reach the object on its new one (nor outlive it).
+    RECT away = {100, 100, 110, 110};
+    first->ScheduleObject(first->GetFrame(), o, nullptr, &away);
     o->SetWindow(second.window);
+    first->RunFrames(first->GetFrame());
+    EXPECT_EQ(o->GetRect().left, 0) << "moved by the window it left";
     EXPECT_EQ(first->GetFirstObject(), nullptr);
     EXPECT_EQ(FrontToBack(second.window), (std::vector<AnimObject*>{stay, o}));
     stay->PlaceBehind(nullptr); // to the back
