@@ -256,6 +256,18 @@ void Graphic::RemoveChild(Graphic* child) {
         if (children_[i] == child) children_[i] = nullptr;
 }
 
+// A root re-made smaller keeps its children (they follow a re-load), but none may reach past its pixels.
+void Graphic::ClipChildren() {
+    RECT bounds = GetRect();
+    for (DWORD i = 0; i < childCount_; ++i) {
+        Graphic* child = children_[i];
+        if (!child) continue;
+        if (!IntersectRect(&child->rectInParent_, &child->rectInParent_, &bounds))
+            SetRectEmpty(&child->rectInParent_);
+        child->ClipChildren();
+    }
+}
+
 BOOL Graphic::Create(int width, int height, int depth, const RGBQUAD* palette) {
     if (!valid_) return FALSE;
     Empty();
@@ -303,6 +315,7 @@ BOOL Graphic::Create(int width, int height, int depth, const RGBQUAD* palette) {
     depth_ = depth;
     pitch_ = pitch;
     valueMask_ = MaskFor(depth);
+    ClipChildren();
     return TRUE;
 }
 

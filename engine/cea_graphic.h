@@ -118,6 +118,8 @@ private:
     void Empty();
     void AddChild(Graphic* child);
     void RemoveChild(Graphic* child);
+    // Cuts every descendant's rectangle to what its parent now has.
+    void ClipChildren();
     BOOL LoadBmp(const BYTE* data, DWORD size);
     void LoadFromFile(Sprite* sprite, HANDLE file, COLORREF transparent);
     void FreeTransparencyTables();
@@ -125,6 +127,9 @@ private:
     // Resolves a target child to its root with offsets; clips a copy against source and target.
     static Graphic* ClipCopy(Graphic* source, Graphic* target, int& x, int& y, int& sx, int& sy, int& width,
                              int& height);
+    // For a child's partial draw: the same draw from its parent, cut to the child's rectangle. FALSE when
+    // nothing is left.
+    BOOL ToParentSource(int& x, int& y, int& sx, int& sy, int& width, int& height) const;
     void CopyPlain(Graphic* target, int x, int y, int sx, int sy, int width, int height);
     void CopyRuns(Graphic* target, int x, int y, int sx, int sy, int width, int height);
     void Blend(Graphic* target, int x, int y, int sx, int sy, int width, int height);

@@ -283,17 +283,22 @@ void Graphic::Blend(Graphic* target, int x, int y, int sx, int sy, int width, in
     }
 }
 
+BOOL Graphic::ToParentSource(int& x, int& y, int& sx, int& sy, int& width, int& height) const {
+    if (!parent_) return FALSE;
+    if (sx < 0) x -= sx, width = width == kToEdge ? width : width + sx, sx = 0;
+    if (sy < 0) y -= sy, height = height == kToEdge ? height : height + sy, sy = 0;
+    int restW = GetWidth() - sx, restH = GetHeight() - sy;
+    if (width == kToEdge || width > restW) width = restW;
+    if (height == kToEdge || height > restH) height = restH;
+    sx += rectInParent_.left;
+    sy += rectInParent_.top;
+    return width >= 1 && height >= 1;
+}
+
 void Graphic::Draw(Graphic* target, int x, int y, int sx, int sy, int width, int height) {
     if (!valid_) return;
     if (child_) {
-        if (!parent_) return;
-        if (sx < 0) x -= sx, width = width == kToEdge ? width : width + sx, sx = 0;
-        if (sy < 0) y -= sy, height = height == kToEdge ? height : height + sy, sy = 0;
-        int restW = GetWidth() - sx, restH = GetHeight() - sy;
-        if (width == kToEdge || width > restW) width = restW;
-        if (height == kToEdge || height > restH) height = restH;
-        if (width < 1 || height < 1) return;
-        parent_->Draw(target, x, y, sx + rectInParent_.left, sy + rectInParent_.top, width, height);
+        if (ToParentSource(x, y, sx, sy, width, height)) parent_->Draw(target, x, y, sx, sy, width, height);
         return;
     }
     Graphic* root = ClipCopy(this, target, x, y, sx, sy, width, height);
@@ -379,14 +384,7 @@ void Graphic::BlitToDC(HDC target, int x, int y, int width, int height, int sx, 
 void Graphic::Draw(HDC target, int x, int y, int sx, int sy, int width, int height) {
     if (!valid_ || !target) return;
     if (child_) {
-        if (!parent_) return;
-        if (sx < 0) x -= sx, width = width == kToEdge ? width : width + sx, sx = 0;
-        if (sy < 0) y -= sy, height = height == kToEdge ? height : height + sy, sy = 0;
-        int restW = GetWidth() - sx, restH = GetHeight() - sy;
-        if (width == kToEdge || width > restW) width = restW;
-        if (height == kToEdge || height > restH) height = restH;
-        if (width < 1 || height < 1) return;
-        parent_->Draw(target, x, y, sx + rectInParent_.left, sy + rectInParent_.top, width, height);
+        if (ToParentSource(x, y, sx, sy, width, height)) parent_->Draw(target, x, y, sx, sy, width, height);
         return;
     }
     if (!bits_) return;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -27,6 +28,22 @@ std::vector<DWORD> Pixels(Graphic* g) {
     for (int y = 0; y < g->GetHeight(); ++y)
         for (int x = 0; x < g->GetWidth(); ++x) out.push_back(g->GetPixelValue(x, y));
     return out;
+}
+
+// Opens the group, adds the colours (none: the uniform palette) and merges it.
+void MergeGroup(PaletteGroup& group, std::initializer_list<COLORREF> colours) {
+    ASSERT_TRUE(group.Open());
+    if (colours.size() == 0) group.AddEntries(kUniformPalette, 0);
+    for (COLORREF c : colours) group.AddColor(c);
+    group.Close();
+}
+
+// An 8-bit row made for the group, every pixel at the group's index of `colour` (0xFFFFFFFF: none).
+Graphic* GroupRow(PaletteGroup& group, int width, COLORREF colour, DWORD* index) {
+    Graphic* g = MEMNEW(Graphic, (width, 1, 8, &group));
+    *index = group.FindColor(colour);
+    for (int x = 0; x < width; ++x) g->SetPixelValue(x, 0, *index);
+    return g;
 }
 
 // What a copy of `source` at (x, y) must leave in `before`: the source's pixel wherever it lands inside
@@ -87,6 +104,36 @@ TEST(GraphicDraw, ChildSourcesAndTargetsStayInsideTheirRectangles) {
     EXPECT_EQ(Pixels(target), want);
     MEMDELETE(source);
     MEMDELETE(target);
+}
+
+TEST(GraphicDraw, ChildrenOfARecreatedRootShrinkWithIt) {
+    Graphic* root = Filled(1024, 1024, 32, 3);
+    RECT low = {0, 512, 1024, 1024}, corner = {16, 0, 64, 64};
+    Graphic* gone = MEMNEW(Graphic, (root, &low));
+    Graphic* cut = MEMNEW(Graphic, (root, &corner));
+    RECT inCut = {8, 8, 40, 40};
+    Graphic* grandchild = MEMNEW(Graphic, (cut, &inCut));
+    // Loading a smaller picture into the root: no child may reach past the new pixels.
+    ASSERT_TRUE(root->Create(32, 24, 32, nullptr));
+    RECT r = gone->GetRectInParent();
+    EXPECT_TRUE(IsRectEmpty(&r));
+    RECT want = {16, 0, 32, 24};
+    r = cut->GetRectInParent();
+    EXPECT_TRUE(EqualRect(&r, &want));
+    RECT wantInner = {8, 8, 16, 24};
+    r = grandchild->GetRectInParent();
+    EXPECT_TRUE(EqualRect(&r, &wantInner));
+    Graphic* paint = Filled(1024, 1024, 32, 4);
+    paint->Draw(gone, 0, 0, 0, 0, kToEdge, kToEdge);
+    paint->Draw(grandchild, 0, 0, 0, 0, kToEdge, kToEdge);
+    EXPECT_EQ(root->GetPixelValue(31, 23), paint->GetPixelValue(7, 15));
+    BYTE* selection = nullptr;
+    DWORD size = 0;
+    ASSERT_TRUE(cut->GetSelection(&selection, &size));
+    EXPECT_EQ(size, 16u * 24u);
+    Graphic::FreeSelection(selection);
+    MEMDELETE(paint);
+    MEMDELETE(root);
 }
 
 TEST(GraphicDraw, DrawToWithALargeClipDrawsEveryRow) {
@@ -253,9 +300,7 @@ TEST(GraphicBlend, EightBitTargetsNeedAGroupAndUseItsLookups) {
     EXPECT_EQ(loose->GetPixelValue(0, 0), 0u); // no group: unchanged
 
     PaletteGroup group;
-    ASSERT_TRUE(group.Open());
-    group.AddEntries(kUniformPalette, 0);
-    group.Close();
+    MergeGroup(group, {});
     Graphic* fixed = MEMNEW(Graphic, (2, 1, 8, &group));
     source->Draw(fixed, 0, 0, 0, 0, kToEdge, kToEdge);
     EXPECT_EQ(fixed->GetPixelValue(0, 0), 255u);
@@ -263,10 +308,7 @@ TEST(GraphicBlend, EightBitTargetsNeedAGroupAndUseItsLookups) {
 
     // A group with its own colours blends through the inverse table to the nearest entry.
     PaletteGroup own;
-    ASSERT_TRUE(own.Open());
-    own.AddColor(RGB(250, 10, 10));
-    own.AddColor(RGB(10, 10, 250));
-    own.Close();
+    MergeGroup(own, {RGB(250, 10, 10), RGB(10, 10, 250)});
     ASSERT_NE(own.GetInverseTable(), nullptr);
     Graphic* mine = MEMNEW(Graphic, (2, 1, 8, &own));
     source->Draw(mine, 0, 0, 0, 0, kToEdge, kToEdge);
@@ -296,13 +338,10 @@ TEST(GraphicBlend, EightBitTargetsAtOpacityZeroHalfAndFull) {
     // The uniform palette: (128, 80, 160) halfway to white is (191, 167, 207), which the table files
     // under red 128-191, green 160-191, blue 192-223, the entry (192, 192, 225).
     PaletteGroup uniform;
-    ASSERT_TRUE(uniform.Open());
-    uniform.AddEntries(kUniformPalette, 0);
-    uniform.Close();
-    Graphic* fixed = MEMNEW(Graphic, (3, 1, 8, &uniform));
-    DWORD start = uniform.FindColor(RGB(128, 80, 160));
+    MergeGroup(uniform, {});
+    DWORD start;
+    Graphic* fixed = GroupRow(uniform, 3, RGB(128, 80, 160), &start);
     ASSERT_NE(start, 0xFFFFFFFFu);
-    for (int x = 0; x < 3; ++x) fixed->SetPixelValue(x, 0, start);
     white->Draw(fixed, 0, 0, 0, 0, kToEdge, kToEdge);
     EXPECT_EQ(fixed->GetPixelValue(0, 0), start);
     EXPECT_EQ(fixed->GetPixelColor(1, 0), RGB(192, 192, 225));
@@ -311,15 +350,10 @@ TEST(GraphicBlend, EightBitTargetsAtOpacityZeroHalfAndFull) {
     // The inverse table: red 200 halfway to black is red 100, whose cell (104, 8, 8) is nearest to the
     // group's dark red rather than to its red or to black.
     PaletteGroup own;
-    ASSERT_TRUE(own.Open());
-    own.AddColor(RGB(200, 0, 0));
-    own.AddColor(RGB(100, 0, 0));
-    own.AddColor(RGB(0, 150, 0));
-    own.Close();
-    Graphic* mine = MEMNEW(Graphic, (3, 1, 8, &own));
-    DWORD red = own.FindColor(RGB(200, 0, 0));
+    MergeGroup(own, {RGB(200, 0, 0), RGB(100, 0, 0), RGB(0, 150, 0)});
+    DWORD red;
+    Graphic* mine = GroupRow(own, 3, RGB(200, 0, 0), &red);
     ASSERT_NE(red, 0xFFFFFFFFu);
-    for (int x = 0; x < 3; ++x) mine->SetPixelValue(x, 0, red);
     black->Draw(mine, 0, 0, 0, 0, kToEdge, kToEdge);
     EXPECT_EQ(mine->GetPixelValue(0, 0), red);
     EXPECT_EQ(mine->GetPixelColor(1, 0), RGB(100, 0, 0));
