@@ -41,10 +41,11 @@ struct Cursor {
         pos += n;
         return true;
     }
-    // Moves to an absolute offset inside the data; false (not moved) beyond it.
-    bool MoveTo(DWORD offset) {
-        if (offset > size) return false;
-        pos = offset;
+    // Moves to the end of a chunk of `length` bytes at `start`; false (not moved) when that lies beyond
+    // the data, however large the length.
+    bool MoveToEnd(DWORD start, DWORD length) {
+        if (start > size || length > size - start) return false;
+        pos = start + length;
         return true;
     }
 };
@@ -118,7 +119,7 @@ bool ReadChannel(Cursor& c, DWORD limit, Channel& channel) {
     channel.bitmapType = inner.U16();
     channel.channelType = inner.U16();
     c.pos = block.end;
-    if (chunkSize < 16 || !inner.MoveTo(chunkStart + chunkSize) || !inner.Has(channel.compressedLength)) {
+    if (chunkSize < 16 || !inner.MoveToEnd(chunkStart, chunkSize) || !inner.Has(channel.compressedLength)) {
         channel.bitmapType = 0xFFFF; // unreadable: skipped
         return true;
     }
@@ -202,7 +203,7 @@ void ReadLayer(Cursor& c, const BlockHeader& layerBlock, Graphic* target, LoadSt
     Rect32 saved = ReadRect(inner);
     inner.Skip(5); // opacity, blend mode, visible, protected, link group
     Rect32 mask = ReadRect(inner);
-    if (!inner.MoveTo(chunkStart + chunkSize) || chunkSize == 0) {
+    if (!inner.MoveToEnd(chunkStart, chunkSize) || chunkSize == 0) {
         ended = true;
         return;
     }
@@ -277,7 +278,7 @@ void ReadSelection(Cursor& c, const BlockHeader& block, Graphic* graphic, const 
     DWORD chunkSize = inner.U32();
     ReadRect(inner);
     Rect32 saved = ReadRect(inner);
-    if (chunkSize == 0 || !inner.MoveTo(chunkStart + chunkSize)) return;
+    if (chunkSize == 0 || !inner.MoveToEnd(chunkStart, chunkSize)) return;
     if (inner.U32() != kLayerBitmapChunkSize || inner.U16() != 1 || inner.U16() != 1) return;
     Channel channel;
     if (!ReadChannel(inner, block.end, channel) || channel.bitmapType != kSelectionBitmap) return;
@@ -388,7 +389,7 @@ BOOL ReadPsp(Graphic* graphic, Sprite* sprite, const BYTE* data, DWORD size, COL
             DWORD start = p.pos;
             DWORD paletteChunk = p.U32();
             DWORD count = p.U32();
-            if (paletteChunk >= 8 && p.MoveTo(start + paletteChunk)) {
+            if (paletteChunk >= 8 && p.MoveToEnd(start, paletteChunk)) {
                 memset(state.palette, 0, sizeof state.palette);
                 for (DWORD i = 0; i < count && i < 256 && p.Has(4); ++i) {
                     memcpy(&state.palette[i], data + p.pos, 4);

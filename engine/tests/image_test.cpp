@@ -222,6 +222,11 @@ TEST(PspReader, DamagedFilesFailAndUnknownBlocksAreSkipped) {
     ASSERT_EQ(noBlue[lastChannel + 10 + 14], 3); // channel type blue
     noBlue[lastChannel + 10 + 12] = 7;
     EXPECT_FALSE(loads(noBlue));
+    // A chunk size that wraps the offset round to before the chunk leaves the blue channel unreadable.
+    Bytes wrapped = good;
+    const uint8_t minusFour[] = {0xFC, 0xFF, 0xFF, 0xFF};
+    std::memcpy(&wrapped[lastChannel + 10], minusFour, 4);
+    EXPECT_FALSE(loads(wrapped));
     // An unknown block after the general attributes changes nothing.
     uint32_t generalLength = good[42] | good[43] << 8 | good[44] << 16 | good[45] << 24;
     size_t after = 46 + generalLength;
