@@ -3,18 +3,6 @@
 
 #include <string.h>
 
-#include "mem_manager.h"
-
-FilterTable::FilterTable() : entries_(nullptr), count_(0) {}
-
-FilterTable::~FilterTable() { Reset(); }
-
-void FilterTable::Reset() {
-    if (entries_) MEMFREE(entries_);
-    entries_ = nullptr;
-    count_ = 0;
-}
-
 BOOL FilterTable::IsMouseMessage(UINT message) {
 #ifdef UNICODE
     // The game build also takes the wheel.
@@ -53,11 +41,7 @@ BOOL FilterTable::Add(WNDPROC filter, DWORD flags) {
     }
     DWORD slot = lastUsed == kNone ? 0 : lastUsed + 1;
     if (lastFree != kNone && (lastUsed == kNone || lastFree > lastUsed)) slot = lastFree;
-    if (count_ == 0 || entries_[count_ - 1].filter) {
-        DWORD count = count_;
-        if (!MEMREALLOC(FILTERENTRY, entries_, count, count_ + 1, 1)) return FALSE;
-        count_ = count;
-    }
+    if ((count_ == 0 || entries_[count_ - 1].filter) && !Grow(count_ + 1, 1)) return FALSE;
     // The last entry is free, so shifting up by one loses nothing.
     memmove(&entries_[slot + 1], &entries_[slot], (count_ - 1 - slot) * sizeof(FILTERENTRY));
     entries_[slot].filter = filter;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "cea_entry_table.h"
+
 // Mask bits of a filter: mouse messages, keyboard messages, or every message.
 const DWORD afMOUSE = 0x0001;
 const DWORD afKEYBOARD = 0x0002;
@@ -21,11 +23,8 @@ struct FILTERENTRY {
     DWORD refCount;
 };
 
-class FilterTable {
+class FilterTable : public EntryTable<FILTERENTRY> {
 public:
-    FilterTable();
-    ~FilterTable();
-
     // With a mask: a filter already present gains a reference and the mask bits (its priority stays);
     // a new one is placed before the first entry of equal or higher priority. With mask 0: one
     // reference is dropped and the entry freed at 0. FALSE when the table could not grow.
@@ -37,17 +36,4 @@ public:
 
     static BOOL IsMouseMessage(UINT message);
     static BOOL IsKeyboardMessage(UINT message) { return message >= 0x100 && message <= 0x108; }
-
-    // Drops every filter.
-    void Reset();
-
-    DWORD GetCount() const { return count_; }
-    const FILTERENTRY* Get(DWORD index) const { return index < count_ ? &entries_[index] : nullptr; }
-
-private:
-    FilterTable(const FilterTable&) = delete;
-    FilterTable& operator=(const FilterTable&) = delete;
-
-    FILTERENTRY* entries_;
-    DWORD count_;
 };

@@ -7,21 +7,33 @@
 
 #include <string.h>
 
-const BYTE g_uniformMap[256] = {
-    0,   16,  17,  4,   18,  19,  20,  12,  21,  22,  23,  24,  25,  26,  27,  28,  29,  30,  31,  32,
-    33,  34,  35,  36,  2,   37,  38,  6,   39,  40,  41,  42,  43,  44,  45,  46,  47,  48,  49,  50,
-    51,  52,  53,  54,  55,  56,  57,  58,  59,  60,  61,  62,  63,  64,  65,  66,  10,  67,  68,  69,
-    70,  71,  72,  14,  1,   73,  74,  5,   75,  76,  77,  78,  79,  80,  81,  82,  83,  84,  85,  86,
-    87,  88,  89,  90,  91,  92,  93,  94,  3,   95,  96,  8,   97,  98,  99,  100, 101, 102, 103, 104,
-    105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124,
-    125, 126, 127, 128, 129, 130, 131, 132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144,
-    145, 146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 164,
-    165, 166, 167, 168, 169, 170, 171, 172, 173, 174, 175, 176, 177, 7,   178, 179, 180, 181, 182, 183,
-    184, 185, 186, 187, 188, 189, 190, 191, 192, 193, 194, 195, 9,   196, 197, 198, 199, 200, 201, 13,
-    202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221,
-    222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 234, 235, 236, 237, 238, 239, 240, 241,
-    242, 243, 244, 245, 246, 247, 248, 249, 11,  250, 251, 252, 253, 254, 15,  255,
+namespace {
+
+// The uniform palette's cells (2 bits of red, 3 of green, 3 of blue) in index order: the cells of the
+// sixteen classic system colours take indices 0 to 15, white keeps 255, and every other cell takes the
+// next index from 16 up.
+struct UniformMap {
+    BYTE index[256];
 };
+
+constexpr UniformMap BuildUniformMap() {
+    constexpr BYTE systemCells[16] = {0, 64, 24, 88, 3, 67, 27, 173, 91, 192, 56, 248, 7, 199, 63, 254};
+    UniformMap map = {};
+    BYTE next = 16;
+    for (int cell = 0; cell < 256; ++cell) {
+        int system = -1;
+        for (int k = 0; k < 16; ++k)
+            if (systemCells[k] == cell) system = k;
+        map.index[cell] = system >= 0 ? static_cast<BYTE>(system) : cell == 255 ? BYTE(255) : next++;
+    }
+    return map;
+}
+
+constexpr UniformMap kUniformMap = BuildUniformMap();
+
+} // namespace
+
+const BYTE* const g_uniformMap = kUniformMap.index;
 
 namespace {
 

@@ -9,7 +9,7 @@ class Sprite;
 
 // The engine's 256-byte colour table: for a colour reduced to 2 bits of red and 3 of green and blue
 // ((red & 0xC0) | (green >> 5) << 3 | (blue >> 5)), its index in the uniform palette.
-extern const BYTE g_uniformMap[256];
+extern const BYTE* const g_uniformMap;
 
 // Special arguments of AddEntries / RemoveEntries.
 const PALETTEENTRY* const kSystemColors = reinterpret_cast<const PALETTEENTRY*>(1);

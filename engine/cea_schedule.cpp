@@ -3,49 +3,34 @@
 
 #include <string.h>
 
-#include "mem_manager.h"
-
-Schedule::Schedule() : entries_(nullptr), count_(0) {}
-
-Schedule::~Schedule() { Reset(); }
-
-void Schedule::Reset() {
-    if (entries_) MEMFREE(entries_);
-    entries_ = nullptr;
-    count_ = 0;
-}
-
-DWORD Schedule::NewEntry() {
-    for (DWORD i = 0; i < count_; ++i)
-        if (!entries_[i].inUse) return i;
-    DWORD index = count_;
-    if (!MEMREALLOC(SCHEDENTRY, entries_, count_, index + 1, 16)) return kNoEntry;
-    return index;
-}
-
-DWORD Schedule::AddObject(DWORD frame, AnimObject* object, Graphic* graphic, const RECT* rect) {
-    if (!object) return kNoEntry;
-    DWORD index = NewEntry();
-    if (index == kNoEntry) return kNoEntry;
-    SCHEDENTRY& e = entries_[index];
+SCHEDENTRY* Schedule::NewEntry(DWORD frame, DWORD* index) {
+    DWORD slot = 0;
+    while (slot < count_ && entries_[slot].inUse) ++slot;
+    if (slot == count_ && !Grow(slot + 1, 16)) return nullptr;
+    SCHEDENTRY& e = entries_[slot];
     memset(&e, 0, sizeof e);
     e.inUse = 1;
     e.frame = frame;
-    e.object = object;
-    e.graphic = graphic;
-    if (rect) e.rect = *rect;
+    *index = slot;
+    return &e;
+}
+
+DWORD Schedule::AddObject(DWORD frame, AnimObject* object, Graphic* graphic, const RECT* rect) {
+    DWORD index = kNoEntry;
+    SCHEDENTRY* e = object ? NewEntry(frame, &index) : nullptr;
+    if (!e) return kNoEntry;
+    e->object = object;
+    e->graphic = graphic;
+    if (rect) e->rect = *rect;
     return index;
 }
 
 DWORD Schedule::AddEvent(DWORD frame, DWORD code, LPARAM value) {
-    DWORD index = NewEntry();
-    if (index == kNoEntry) return kNoEntry;
-    SCHEDENTRY& e = entries_[index];
-    memset(&e, 0, sizeof e);
-    e.inUse = 1;
-    e.frame = frame;
-    e.code = code;
-    e.value = value;
+    DWORD index = kNoEntry;
+    SCHEDENTRY* e = NewEntry(frame, &index);
+    if (!e) return kNoEntry;
+    e->code = code;
+    e->value = value;
     return index;
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "cea_entry_table.h"
+
 class AnimObject;
 class Graphic;
 
@@ -23,11 +25,8 @@ struct SCHEDENTRY {
     };
 };
 
-class Schedule {
+class Schedule : public EntryTable<SCHEDENTRY> {
 public:
-    Schedule();
-    ~Schedule();
-
     // Index of a new entry, or kNoEntry when the table cannot grow.
     DWORD AddObject(DWORD frame, AnimObject* object, Graphic* graphic, const RECT* rect);
     DWORD AddEvent(DWORD frame, DWORD code, LPARAM value);
@@ -39,19 +38,7 @@ public:
     void RemoveEvents(DWORD code, LPARAM value);
     void RemoveFrame(DWORD frame);
 
-    // Drops every entry and the table.
-    void Reset();
-
-    // Slots, used or free; the table may move whenever an entry is added.
-    DWORD GetCount() const { return count_; }
-    const SCHEDENTRY* Get(DWORD index) const { return index < count_ ? &entries_[index] : nullptr; }
-
 private:
-    Schedule(const Schedule&) = delete;
-    Schedule& operator=(const Schedule&) = delete;
-
-    DWORD NewEntry();
-
-    SCHEDENTRY* entries_;
-    DWORD count_;
+    // A cleared entry in use for `frame` in the first free slot, else in new room; null when there is none.
+    SCHEDENTRY* NewEntry(DWORD frame, DWORD* index);
 };

@@ -50,6 +50,15 @@ DWORD Logger(AnimObject* o, DWORD message, LPARAM p) {
     return 1;
 }
 
+// A logging object called `name` over `rect`; the flags are set after the move, which they may forbid.
+AnimObject* Logged(AnimWindow* w, DWORD name, LONG depth, RECT rect, DWORD flags = 0) {
+    AnimObject* o = NEW_ANIMOBJECT((w, Logger, depth));
+    o->SetData(0, name);
+    o->SetRect(&rect);
+    o->SetFlags(flags);
+    return o;
+}
+
 void Reset() {
     g_log.clear();
     g_paints = g_backgrounds = g_jumpAtEvent = g_stopCode = 0;
@@ -65,10 +74,7 @@ TEST(AnimWindow, PaintSequenceAndOnlyDirtyRectanglesReachTheScreen) {
     Graphic* red = Solid(20, 20, RGB(200, 0, 0));
     AnimObject* sprite = NEW_ANIMOBJECT((w.window, red, 10));
     sprite->SetPos(10, 10);
-    AnimObject* drawn = NEW_ANIMOBJECT((w.window, Logger, 5));
-    drawn->SetData(0, 2);
-    RECT away = {200, 250, 230, 280};
-    drawn->SetRect(&away);
+    AnimObject* drawn = Logged(w.window, 2, 5, {200, 250, 230, 280});
     CaptureDC screen(240, 294);
     w->Paint(screen.dc);
     EXPECT_EQ(screen.At(15, 15), Screen(RGB(200, 0, 0)));
@@ -102,20 +108,9 @@ TEST(AnimWindow, PartlyDirtyStaticObjectsAreRedrawnWhole) {
     TestWindow w;
     Reset();
     w->SetCallback(Events);
-    AnimObject* wide = NEW_ANIMOBJECT((w.window, Logger, 50));
-    wide->SetData(0, 1);
-    RECT r = {0, 0, 40, 40};
-    wide->SetRect(&r);
-    wide->SetFlags(aoSTATIC);
-    AnimObject* clips = NEW_ANIMOBJECT((w.window, Logger, 50));
-    clips->SetData(0, 2);
-    RECT r2 = {100, 0, 140, 40};
-    clips->SetRect(&r2);
-    clips->SetFlags(aoSTATIC | aoCLIPS);
-    AnimObject* top = NEW_ANIMOBJECT((w.window, Logger, 40));
-    top->SetData(0, 3);
-    RECT r3 = {0, 100, 40, 140};
-    top->SetRect(&r3);
+    AnimObject* wide = Logged(w.window, 1, 50, {0, 0, 40, 40}, aoSTATIC);
+    AnimObject* clips = Logged(w.window, 2, 50, {100, 0, 140, 40}, aoSTATIC | aoCLIPS);
+    AnimObject* top = Logged(w.window, 3, 40, {0, 100, 40, 140});
     CaptureDC screen(240, 294);
     w->Paint(screen.dc);
 
