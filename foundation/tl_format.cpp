@@ -21,7 +21,7 @@ const TCHAR kHexLower[] = TEXT("0123456789abcdef");
 const TCHAR kHexUpper[] = TEXT("0123456789ABCDEF");
 const TCHAR kUnknown[] = TEXT("(?)");
 
-bool Has(const string& spec, const CHAR* part) { return spec.Find(string(part)) != npos; }
+bool Has(const string& conversion, const CHAR* part) { return conversion.Find(string(part)) != npos; }
 
 bool IsDigit(TCHAR c) { return c >= '0' && c <= '9'; }
 
@@ -30,18 +30,18 @@ DWORD Clamp(LONG value) {
     return static_cast<DWORD>(value) > kMaxWidth ? kMaxWidth : static_cast<DWORD>(value);
 }
 
-// Takes one argument as the specification's type says; an unknown type
+// Takes one argument as the conversion's type says; an unknown type
 // takes none and reads as "(?)". The first substring that matches decides.
-Variant Fetch(const string& spec, va_list* args) {
-    if (Has(spec, "ld") || Has(spec, "lu")) return Variant(static_cast<LONG>(va_arg(*args, int)));
-    if (Has(spec, "hd") || Has(spec, "hu") || Has(spec, "lc"))
+Variant Fetch(const string& conversion, va_list* args) {
+    if (Has(conversion, "ld") || Has(conversion, "lu")) return Variant(static_cast<LONG>(va_arg(*args, int)));
+    if (Has(conversion, "hd") || Has(conversion, "hu") || Has(conversion, "lc"))
         return Variant(static_cast<LONG>(static_cast<SHORT>(va_arg(*args, int) & 0xFFFF)));
-    if (Has(spec, "d") || Has(spec, "u")) return Variant(static_cast<LONG>(va_arg(*args, int)));
-    if (Has(spec, "x") || Has(spec, "X")) return Variant(static_cast<LONG>(va_arg(*args, int)));
-    if (Has(spec, "c"))
+    if (Has(conversion, "d") || Has(conversion, "u")) return Variant(static_cast<LONG>(va_arg(*args, int)));
+    if (Has(conversion, "x") || Has(conversion, "X")) return Variant(static_cast<LONG>(va_arg(*args, int)));
+    if (Has(conversion, "c"))
         return Variant(static_cast<LONG>(static_cast<signed char>(va_arg(*args, int) & 0xFF)));
-    if (Has(spec, "lf")) return Variant(va_arg(*args, double));
-    if (Has(spec, "f")) {
+    if (Has(conversion, "lf")) return Variant(va_arg(*args, double));
+    if (Has(conversion, "f")) {
         // A float passed through "..." would arrive as a double; callers
         // put its 32-bit pattern in one slot instead.
         int bits = va_arg(*args, int);
@@ -49,26 +49,29 @@ Variant Fetch(const string& spec, va_list* args) {
         memcpy(&value, &bits, sizeof(value));
         return Variant(static_cast<double>(value));
     }
-    if (Has(spec, "ls")) return Variant(string(va_arg(*args, const WCHAR*)));
-    if (Has(spec, "hs")) return Variant(string(va_arg(*args, const CHAR*)));
-    if (Has(spec, "s")) return Variant(string(va_arg(*args, const TCHAR*)));
-    if (Has(spec, "m")) return Variant(string(static_cast<UINT>(va_arg(*args, int))));
+    if (Has(conversion, "ls")) return Variant(string(va_arg(*args, const WCHAR*)));
+    if (Has(conversion, "hs")) return Variant(string(va_arg(*args, const CHAR*)));
+    if (Has(conversion, "s")) return Variant(string(va_arg(*args, const TCHAR*)));
+    if (Has(conversion, "m")) return Variant(string(static_cast<UINT>(va_arg(*args, int))));
     return Variant(string(kUnknown));
 }
 
-void AppendLong(string& out, const string& spec, LONG value, bool plus) {
-    if (Has(spec, "c")) {
+void AppendLong(string& out, const string& conversion, LONG value, bool plus) {
+    if (Has(conversion, "c")) {
         out += static_cast<CHAR>(value & 0xFF);
         return;
     }
     DWORD magnitude = static_cast<DWORD>(value);
     if (value >= 0 && plus) {
         out += TEXT("+");
-    } else if (!Has(spec, "u") && value < 0) {
+    } else if (!Has(conversion, "u") && value < 0) {
         out += TEXT("-");
         magnitude = 0u - magnitude;
     }
-    AppendNumber(out, magnitude, Has(spec, "x") ? kHexLower : Has(spec, "X") ? kHexUpper : kDecimal);
+    AppendNumber(out, magnitude,
+                 Has(conversion, "x")   ? kHexLower
+                 : Has(conversion, "X") ? kHexUpper
+                                        : kDecimal);
 }
 
 // Digits are truncated, never rounded. A value below 1 shows no leading 0
@@ -103,8 +106,8 @@ void AppendDouble(string& out, double value, DWORD precision, bool plus, bool ze
 
 // Formats one value: flags "0", "+", "-" in any order, a width, then "."
 // and a precision.
-string FormatValue(const string& spec, const Variant& value) {
-    const TCHAR* p = spec.Psz();
+string FormatValue(const string& conversion, const Variant& value) {
+    const TCHAR* p = conversion.Psz();
     DWORD i = 0;
     bool zero = false, plus = false, left = false;
     for (;; ++i) {
@@ -125,7 +128,7 @@ string FormatValue(const string& spec, const Variant& value) {
     string out;
     switch (value.GetKind()) {
     case Variant::kLong:
-        AppendLong(out, spec, value.AsLong(), plus);
+        AppendLong(out, conversion, value.AsLong(), plus);
         break;
     case Variant::kDouble:
         AppendDouble(out, value.AsDouble(), precision, plus, zero);
@@ -183,7 +186,7 @@ bool IsTypeLetter(TCHAR c) {
     return c == 'd' || c == 'u' || c == 'f' || c == 'c' || c == 's' || c == 'm' || c == 'x' || c == 'X';
 }
 
-bool EndsSpecification(TCHAR c) { return c == 0 || c == ' ' || c == ',' || c == ';' || c == '}'; }
+bool EndsConversion(TCHAR c) { return c == 0 || c == ' ' || c == ',' || c == ';' || c == '}'; }
 
 } // namespace
 
@@ -213,17 +216,17 @@ void sformat::Format(const string& format, va_list* args) {
     DWORD i = 0;
     TypedArguments typed;
 
-    // Exactly one separator lies between two specifications, so ", " gives
-    // an empty specification for the space, which takes no argument.
+    // Exactly one separator lies between two conversions, so ", " gives
+    // an empty conversion for the space, which takes no argument.
     if (f[0] == '%' && f[1] == '{') {
         i = 2;
         for (;;) {
             DWORD begin = i;
-            while (!EndsSpecification(f[i])) ++i;
-            string spec = format.Mid(begin, i - begin);
+            while (!EndsConversion(f[i])) ++i;
+            string conversion = format.Mid(begin, i - begin);
             TCHAR end = f[i];
             if (end && end != '}') ++i;
-            typed.Add(FormatValue(spec, Fetch(spec, args)));
+            typed.Add(FormatValue(conversion, Fetch(conversion, args)));
             if (end == '}' || end == 0) break;
         }
         if (f[i] == '}') {
@@ -245,7 +248,7 @@ void sformat::Format(const string& format, va_list* args) {
             continue;
         }
         // Digits and "." up to an optional size letter, then an optional
-        // type letter, which ends the specification.
+        // type letter, which ends the conversion.
         DWORD j = i + 1, dot = npos;
         bool sized = false;
         TCHAR type = 0;
@@ -259,15 +262,15 @@ void sformat::Format(const string& format, va_list* args) {
                 break;
             }
         }
-        string spec = format.Mid(i + 1, j - i - 1);
+        string conversion = format.Mid(i + 1, j - i - 1);
         if (type) {
-            *this += FormatValue(spec, Fetch(spec, args));
+            *this += FormatValue(conversion, Fetch(conversion, args));
             i = j;
             continue;
         }
         // A positional reference; what was collected from the first "."
         // on is ordinary text again ("%1." shows argument 1 and a ".").
-        const string* argument = typed.At(ParseLong(spec.Psz()));
+        const string* argument = typed.At(ParseLong(conversion.Psz()));
         *this += argument ? argument->Psz() : kUnknown;
         i = dot != npos ? dot : j;
     }

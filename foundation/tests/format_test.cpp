@@ -51,7 +51,7 @@ TEST(FormatTypedList, EveryListedArgumentIsFetchedEvenWhenUnused) {
     EXPECT_EQ("9:5:x", Bytes(sformat("%{s,ld}%d:%2:%1", TEXT("x"), 5, 9)));
 }
 
-TEST(FormatTypedList, ABlankSeparatorGivesAnEmptySpecificationThatFetchesNothing) {
+TEST(FormatTypedList, ABlankSeparatorGivesAnEmptyConversionThatFetchesNothing) {
     EXPECT_EQ("1|(?)|x", Bytes(sformat("%{ld, s}%1|%2|%3", 1, TEXT("x"))));
     EXPECT_EQ("(?)", Bytes(sformat("%{}%1")));
     EXPECT_EQ("(?)/7", Bytes(sformat("%{q}%1/%d", 7)));

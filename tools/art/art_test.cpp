@@ -118,10 +118,10 @@ TEST(PictureChecks, TheSetTableHasThirtyThreeConsistentPictures) {
     const std::vector<int> ids = GamePictureIds();
     EXPECT_EQ(ids.size(), 33u);
     for (int id : ids) {
-        const PictureSpec* spec = FindPicture(id);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(spec->width % spec->columns, 0) << id;
-        EXPECT_EQ(spec->height % spec->rows, 0) << id;
+        const PictureSpec* entry = FindPicture(id);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->width % entry->columns, 0) << id;
+        EXPECT_EQ(entry->height % entry->rows, 0) << id;
     }
     EXPECT_EQ(FindPicture(733), nullptr);
     EXPECT_EQ(FindPicture(701 + 1)->id, 702); // a neutral id is not a language pair

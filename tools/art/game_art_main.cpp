@@ -39,20 +39,20 @@ int main(int argc, char** argv) {
         std::vector<PspColor> pspPalette;
         for (const Rgb8& c : palette.Entries()) pspPalette.push_back({c.r, c.g, c.b});
         for (int id : GamePictureIds()) {
-            const PictureSpec& spec = *FindPicture(id);
-            const bool esperantoPart = spec.perLanguage && id == spec.id + 1;
+            const PictureSpec& entry = *FindPicture(id);
+            const bool esperantoPart = entry.perLanguage && id == entry.id + 1;
             const Canvas canvas = DrawGamePicture(id, fonts, esperantoPart ? labelsEo : labelsEn);
-            if (canvas.Width() != spec.width || canvas.Height() != spec.height)
+            if (canvas.Width() != entry.width || canvas.Height() != entry.height)
                 throw std::runtime_error("picture " + std::to_string(id) + " was drawn at the wrong size");
             PspImage image;
-            image.width = spec.width;
-            image.height = spec.height;
+            image.width = entry.width;
+            image.height = entry.height;
             image.bits = 8;
             image.palette = pspPalette;
             PspLayer layer;
-            layer.name = spec.name;
-            const Rgb8 b = spec.backdrop;
-            layer.pixels = spec.keyed
+            layer.name = entry.name;
+            const Rgb8 b = entry.backdrop;
+            layer.pixels = entry.keyed
                                ? palette.QuantiseKeyed(canvas, Color{float(b.r), float(b.g), float(b.b)})
                                : palette.QuantiseOpaque(canvas);
             image.layers.push_back(std::move(layer));

@@ -41,16 +41,16 @@ const std::vector<PictureSpec>& GamePictures() {
 
 std::vector<int> GamePictureIds() {
     std::vector<int> ids;
-    for (const PictureSpec& spec : GamePictures()) {
-        ids.push_back(spec.id);
-        if (spec.perLanguage) ids.push_back(spec.id + 1);
+    for (const PictureSpec& entry : GamePictures()) {
+        ids.push_back(entry.id);
+        if (entry.perLanguage) ids.push_back(entry.id + 1);
     }
     return ids;
 }
 
 const PictureSpec* FindPicture(int id) {
-    for (const PictureSpec& spec : GamePictures())
-        if (spec.id == id || (spec.perLanguage && spec.id + 1 == id)) return &spec;
+    for (const PictureSpec& entry : GamePictures())
+        if (entry.id == id || (entry.perLanguage && entry.id + 1 == id)) return &entry;
     return nullptr;
 }
 
@@ -58,39 +58,39 @@ std::string PictureFileName(int id) { return "graphic-" + std::to_string(id) + "
 
 bool TileMayBeEmpty(int id, int tile) { return (id == 715 || id == 716) && (tile == 8 || tile == 9); }
 
-std::vector<std::string> CheckPicture(const PictureSpec& spec, int id, const DecodedPicture& picture) {
+std::vector<std::string> CheckPicture(const PictureSpec& entry, int id, const DecodedPicture& picture) {
     const std::string what = "picture " + std::to_string(id) + ": ";
     std::vector<std::string> faults =
-        CheckPictureLayout(what, picture, spec.width, spec.height, 8, spec.columns, spec.rows, "tiles",
+        CheckPictureLayout(what, picture, entry.width, entry.height, 8, entry.columns, entry.rows, "tiles",
                            "the game keys on pure red");
     if (!faults.empty() || picture.palette.size() != 256) return faults;
 
     std::set<int> redIndices;
     for (int i = 0; i < 256; ++i)
         if (picture.palette[i] == kKeyRed) redIndices.insert(i);
-    const int tileW = spec.width / spec.columns, tileH = spec.height / spec.rows;
-    for (int tile = 0; tile < spec.columns * spec.rows; ++tile) {
-        const int x0 = (tile % spec.columns) * tileW, y0 = (tile / spec.columns) * tileH;
+    const int tileW = entry.width / entry.columns, tileH = entry.height / entry.rows;
+    for (int tile = 0; tile < entry.columns * entry.rows; ++tile) {
+        const int x0 = (tile % entry.columns) * tileW, y0 = (tile / entry.columns) * tileH;
         int visible = 0, red = 0;
         bool edgeTouched = false;
         for (int y = y0; y < y0 + tileH; ++y)
             for (int x = x0; x < x0 + tileW; ++x) {
-                const bool isRed = picture.rgb[static_cast<size_t>(y) * spec.width + x] == kKeyRed;
+                const bool isRed = picture.rgb[static_cast<size_t>(y) * entry.width + x] == kKeyRed;
                 red += isRed;
                 visible += !isRed;
                 if (!isRed && (x == x0 || x == x0 + tileW - 1)) edgeTouched = true;
             }
         const std::string where = what + "tile " + std::to_string(tile) + " ";
-        if (!spec.keyed && red)
+        if (!entry.keyed && red)
             faults.push_back(where + "is opaque but has " + std::to_string(red) + " pure red pixels");
-        if (spec.keyed && visible == 0 && !TileMayBeEmpty(id, tile)) faults.push_back(where + "is empty");
-        if (spec.keyed && visible == tileW * tileH)
+        if (entry.keyed && visible == 0 && !TileMayBeEmpty(id, tile)) faults.push_back(where + "is empty");
+        if (entry.keyed && visible == tileW * tileH)
             faults.push_back(where + "is keyed but has no transparent pixel");
-        const bool label = spec.id == 715 || spec.id == 717;
+        const bool label = entry.id == 715 || entry.id == 717;
         if (label && edgeTouched)
             faults.push_back(where + "has no transparent margin at its left or right edge");
     }
-    if (spec.keyed && redIndices.size() > 1) {
+    if (entry.keyed && redIndices.size() > 1) {
         std::set<int> used;
         for (uint8_t i : picture.index)
             if (redIndices.count(i)) used.insert(i);

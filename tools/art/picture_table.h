@@ -29,7 +29,7 @@ bool TileMayBeEmpty(int id, int tile);
 // Checks one decoded picture against its row. Returns the list of faults (empty when it is right):
 // size, depth, a whole number of tiles, the key used only where transparency is meant, no visible pure
 // red, no empty tile, labels with a transparent margin on both sides.
-std::vector<std::string> CheckPicture(const PictureSpec& spec, int id, const DecodedPicture& picture);
+std::vector<std::string> CheckPicture(const PictureSpec& entry, int id, const DecodedPicture& picture);
 
 // Distinct colours other than black and white over a set of pictures (the key colour counts).
 int CountSetColours(const std::vector<const DecodedPicture*>& pictures);

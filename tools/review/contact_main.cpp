@@ -158,24 +158,25 @@ int main(int argc, char** argv) {
     std::vector<DecodedPicture> decoded;
     decoded.reserve(64);
     std::string report;
-    for (const PictureSpec& spec : GamePictures()) {
-        const int count = spec.perLanguage ? 2 : 1;
+    for (const PictureSpec& entry : GamePictures()) {
+        const int count = entry.perLanguage ? 2 : 1;
         for (int k = 0; k < count; ++k) {
-            const int id = spec.id + k;
+            const int id = entry.id + k;
             DecodedPicture picture;
             std::string error;
             if (!ReadPspFile(pictures + "/" + PictureFileName(id), picture, error)) {
                 faults.push_back("picture " + std::to_string(id) + ": " + error);
                 continue;
             }
-            for (const std::string& fault : CheckPicture(spec, id, picture)) faults.push_back(fault);
-            if (picture.width != spec.width || picture.height != spec.height) continue;
+            for (const std::string& fault : CheckPicture(entry, id, picture)) faults.push_back(fault);
+            if (picture.width != entry.width || picture.height != entry.height) continue;
             const std::string caption =
-                std::to_string(id) + " " + spec.name + (spec.perLanguage ? (k ? " EO" : " EN") : "");
-            DrawPicture(sheet, text, captionFont, caption, picture, spec.columns, spec.rows, spec.id == 715);
-            report += "picture " + std::to_string(id) + " " + std::to_string(spec.width) + "x" +
-                      std::to_string(spec.height) + " tiles " + std::to_string(spec.columns) + "x" +
-                      std::to_string(spec.rows) + (spec.keyed ? " keyed" : " opaque") + "\n";
+                std::to_string(id) + " " + entry.name + (entry.perLanguage ? (k ? " EO" : " EN") : "");
+            DrawPicture(sheet, text, captionFont, caption, picture, entry.columns, entry.rows,
+                        entry.id == 715);
+            report += "picture " + std::to_string(id) + " " + std::to_string(entry.width) + "x" +
+                      std::to_string(entry.height) + " tiles " + std::to_string(entry.columns) + "x" +
+                      std::to_string(entry.rows) + (entry.keyed ? " keyed" : " opaque") + "\n";
             decoded.push_back(std::move(picture));
         }
     }
@@ -199,25 +200,25 @@ int main(int argc, char** argv) {
                   std::to_string(picture.height) + " " + std::to_string(picture.bits) + "-bit\n";
     }
     // The installer's pictures: the skin's members and GRAPHIC 501-503, full colour, keyed on blue.
-    auto installerPicture = [&](const SkinPictureSpec& spec, const std::string& path,
+    auto installerPicture = [&](const SkinPictureSpec& entry, const std::string& path,
                                 const std::string& caption) {
         DecodedPicture picture;
         std::string error;
         if (!ReadPspFile(path, picture, error)) return faults.push_back(caption + ": " + error);
-        for (const std::string& fault : CheckSkinPicture(spec, picture)) faults.push_back(fault);
-        if (picture.width != spec.width || picture.height != spec.height) return;
-        DrawPicture(sheet, text, captionFont, caption, picture, spec.columns, spec.rows, false, kKeyBlue);
-        report += "installer " + caption + " " + std::to_string(spec.width) + "x" +
-                  std::to_string(spec.height) + " cells " + std::to_string(spec.columns) + "x" +
-                  std::to_string(spec.rows) + (spec.shaped ? " shaped" : " opaque") + "\n";
+        for (const std::string& fault : CheckSkinPicture(entry, picture)) faults.push_back(fault);
+        if (picture.width != entry.width || picture.height != entry.height) return;
+        DrawPicture(sheet, text, captionFont, caption, picture, entry.columns, entry.rows, false, kKeyBlue);
+        report += "installer " + caption + " " + std::to_string(entry.width) + "x" +
+                  std::to_string(entry.height) + " cells " + std::to_string(entry.columns) + "x" +
+                  std::to_string(entry.rows) + (entry.shaped ? " shaped" : " opaque") + "\n";
     };
     if (!skin.empty())
-        for (const SkinPictureSpec& spec : SkinPictures())
-            installerPicture(spec, skin + "/" + SkinMemberName(spec), "skin " + SkinMemberName(spec));
+        for (const SkinPictureSpec& entry : SkinPictures())
+            installerPicture(entry, skin + "/" + SkinMemberName(entry), "skin " + SkinMemberName(entry));
     if (!setup.empty())
-        for (const SkinPictureSpec& spec : SetupPictures())
-            installerPicture(spec, setup + "/" + SetupFileName(spec.id),
-                             std::to_string(spec.id) + " " + spec.name);
+        for (const SkinPictureSpec& entry : SetupPictures())
+            installerPicture(entry, setup + "/" + SetupFileName(entry.id),
+                             std::to_string(entry.id) + " " + entry.name);
     if (!sounds.empty())
         for (int id = 500; id <= 520; ++id) {
             const std::string path = sounds + "/wave-" + std::to_string(id) + ".wav";

@@ -532,11 +532,11 @@ Canvas SetupFrame() {
 
 } // namespace
 
-Canvas DrawSkinPicture(const SkinPictureSpec& spec) {
-    const std::string name = spec.name;
-    if (spec.id == 501) return SetupFrame();
-    if (spec.id == 502) return PushButtons(32, 36, Color{226, 110, 24}, InstallIcon, 15);
-    if (spec.id == 503) return PushButtons(32, 36, kBlueFace, RescanIcon, 15);
+Canvas DrawSkinPicture(const SkinPictureSpec& entry) {
+    const std::string name = entry.name;
+    if (entry.id == 501) return SetupFrame();
+    if (entry.id == 502) return PushButtons(32, 36, Color{226, 110, 24}, InstallIcon, 15);
+    if (entry.id == 503) return PushButtons(32, 36, kBlueFace, RescanIcon, 15);
     if (name == "frame-c") return FramedWindow(40, 40, 14, 20, kDeep);
     if (name == "frame-lr") return Crop(FramedWindow(40, 200, 14, 20, kDeep), 0, 68, 40, 64);
     if (name == "frame-tb") return Crop(FramedWindow(200, 40, 14, 20, kDeep), 68, 0, 64, 40);

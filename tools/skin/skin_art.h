@@ -12,7 +12,7 @@
 
 // Draws the picture of a table row (skin member or GRAPHIC 501-503) at its size; transparent where the
 // canvas's alpha is 0. Throws std::runtime_error for an unknown row.
-Canvas DrawSkinPicture(const SkinPictureSpec& spec);
+Canvas DrawSkinPicture(const SkinPictureSpec& entry);
 
 // A 24-bit PSP image of the canvas: pixels below half coverage become the key blue, the others are
 // blended over `edge` (what a shape's rim meets), and an opaque pixel that would come out as the key is

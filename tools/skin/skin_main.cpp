@@ -25,12 +25,12 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (!WriteZipFile(path, bytes, &error)) throw std::runtime_error(error);
 }
 
-std::vector<uint8_t> PspBytes(const SkinPictureSpec& spec, PspCompression compression) {
+std::vector<uint8_t> PspBytes(const SkinPictureSpec& entry, PspCompression compression) {
     const PspImage image =
-        ToKeyedPsp(DrawSkinPicture(spec), std::string("Vexlin setup skin: ") + spec.name, kRimEdge);
+        ToKeyedPsp(DrawSkinPicture(entry), std::string("Vexlin setup skin: ") + entry.name, kRimEdge);
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!WritePsp(image, compression, bytes, &error)) throw std::runtime_error(spec.name + (": " + error));
+    if (!WritePsp(image, compression, bytes, &error)) throw std::runtime_error(entry.name + (": " + error));
     return bytes;
 }
 
@@ -73,21 +73,22 @@ int main(int argc, char** argv) {
         if (!zip.Add("skin.txt", skinText,
                      SkinMemberDeflated("skin.txt") ? ZipMethod::Deflated : ZipMethod::Stored, &error))
             throw std::runtime_error(error);
-        for (const SkinPictureSpec& spec : SkinPictures()) {
-            const std::string member = SkinMemberName(spec);
+        for (const SkinPictureSpec& entry : SkinPictures()) {
+            const std::string member = SkinMemberName(entry);
             const bool deflated = SkinMemberDeflated(member);
             // A deflated member is packed by the archive; a stored one packs its own channels.
             const std::vector<uint8_t> psp =
-                PspBytes(spec, deflated ? PspCompression::None : PspCompression::RunLength);
+                PspBytes(entry, deflated ? PspCompression::None : PspCompression::RunLength);
             WriteBytes(out + "/skin/" + member, psp);
             if (!zip.Add(member, psp, deflated ? ZipMethod::Deflated : ZipMethod::Stored, &error))
                 throw std::runtime_error(error);
         }
         WriteBytes(out + "/skin/skin-800.zip", zip.Finish());
 
-        for (const SkinPictureSpec& spec : SetupPictures())
-            WriteBytes(out + "/setup/" + SetupFileName(spec.id),
-                       PspBytes(spec, spec.id == 501 ? PspCompression::Deflate : PspCompression::RunLength));
+        for (const SkinPictureSpec& entry : SetupPictures())
+            WriteBytes(
+                out + "/setup/" + SetupFileName(entry.id),
+                PspBytes(entry, entry.id == 501 ? PspCompression::Deflate : PspCompression::RunLength));
         WriteBytes(out + "/setup/icon-500.ico", Icon("setup"));
         WriteBytes(out + "/icons/vexlin.ico", Icon("game"));
     } catch (const std::exception& e) {

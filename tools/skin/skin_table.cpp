@@ -37,42 +37,42 @@ const std::vector<SkinPictureSpec>& SetupPictures() {
 }
 
 const SkinPictureSpec* FindSkinPicture(const std::string& name) {
-    for (const SkinPictureSpec& spec : SkinPictures())
-        if (name == spec.name) return &spec;
-    for (const SkinPictureSpec& spec : SetupPictures())
-        if (name == spec.name) return &spec;
+    for (const SkinPictureSpec& entry : SkinPictures())
+        if (name == entry.name) return &entry;
+    for (const SkinPictureSpec& entry : SetupPictures())
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
-std::string SkinMemberName(const SkinPictureSpec& spec) { return std::string(spec.name) + ".psp"; }
+std::string SkinMemberName(const SkinPictureSpec& entry) { return std::string(entry.name) + ".psp"; }
 std::string SetupFileName(int id) { return "graphic-" + std::to_string(id) + ".psp"; }
 
 bool SkinMemberDeflated(const std::string& member) { return member == "skin.txt" || member == "list.psp"; }
 
-std::vector<std::string> CheckSkinPicture(const SkinPictureSpec& spec, const DecodedPicture& picture) {
+std::vector<std::string> CheckSkinPicture(const SkinPictureSpec& entry, const DecodedPicture& picture) {
     const std::string what =
-        std::string(spec.name) + (spec.id ? " (" + std::to_string(spec.id) + ")" : "") + ": ";
+        std::string(entry.name) + (entry.id ? " (" + std::to_string(entry.id) + ")" : "") + ": ";
     std::vector<std::string> faults =
-        CheckPictureLayout(what, picture, spec.width, spec.height, 24, spec.columns, spec.rows, "cells",
+        CheckPictureLayout(what, picture, entry.width, entry.height, 24, entry.columns, entry.rows, "cells",
                            "the skin keys on pure blue");
     if (!faults.empty()) return faults;
 
-    const int cellW = spec.width / spec.columns, cellH = spec.height / spec.rows;
+    const int cellW = entry.width / entry.columns, cellH = entry.height / entry.rows;
     int keyed = 0;
-    for (int cell = 0; cell < spec.columns * spec.rows; ++cell) {
-        const int x0 = (cell % spec.columns) * cellW, y0 = (cell / spec.columns) * cellH;
+    for (int cell = 0; cell < entry.columns * entry.rows; ++cell) {
+        const int x0 = (cell % entry.columns) * cellW, y0 = (cell / entry.columns) * cellH;
         int blue = 0;
         for (int y = y0; y < y0 + cellH; ++y)
             for (int x = x0; x < x0 + cellW; ++x)
-                blue += picture.rgb[static_cast<size_t>(y) * spec.width + x] == kKeyBlue;
+                blue += picture.rgb[static_cast<size_t>(y) * entry.width + x] == kKeyBlue;
         keyed += blue;
         const std::string where = what + "cell " + std::to_string(cell) + " ";
-        if (!spec.shaped && blue)
+        if (!entry.shaped && blue)
             faults.push_back(where + "is opaque but has " + std::to_string(blue) + " pure blue pixels");
-        if (blue == cellW * cellH && !spec.cellsMayBeEmpty) faults.push_back(where + "is empty");
-        if (spec.keyEveryCell && blue == 0)
+        if (blue == cellW * cellH && !entry.cellsMayBeEmpty) faults.push_back(where + "is empty");
+        if (entry.keyEveryCell && blue == 0)
             faults.push_back(where + "has no transparent blue around its shape");
     }
-    if (spec.shaped && keyed == 0) faults.push_back(what + "is shaped but has no transparent blue");
+    if (entry.shaped && keyed == 0) faults.push_back(what + "is shaped but has no transparent blue");
     return faults;
 }

@@ -24,12 +24,12 @@ struct SkinPictureSpec {
 const std::vector<SkinPictureSpec>& SkinPictures();  // the 19 members of the default skin
 const std::vector<SkinPictureSpec>& SetupPictures(); // GRAPHIC 501, 502, 503
 const SkinPictureSpec* FindSkinPicture(const std::string& name);
-std::string SkinMemberName(const SkinPictureSpec& spec); // "pbutton.psp"
-std::string SetupFileName(int id);                       // "graphic-501.psp"
+std::string SkinMemberName(const SkinPictureSpec& entry); // "pbutton.psp"
+std::string SetupFileName(int id);                        // "graphic-501.psp"
 
 // Members of the skin archive that are deflated; every other member is stored.
 bool SkinMemberDeflated(const std::string& member);
 
 // Faults of one decoded picture (empty when right): size, 24 bits, no mask, whole cells, transparent blue
 // where the shape needs it and nowhere in an opaque picture, no empty cell unless allowed.
-std::vector<std::string> CheckSkinPicture(const SkinPictureSpec& spec, const DecodedPicture& picture);
+std::vector<std::string> CheckSkinPicture(const SkinPictureSpec& entry, const DecodedPicture& picture);

@@ -64,10 +64,10 @@ DecodedPicture Decode(const Bytes& psp) {
     return picture;
 }
 
-DecodedPicture DrawAndDecode(const SkinPictureSpec& spec) {
+DecodedPicture DrawAndDecode(const SkinPictureSpec& entry) {
     Bytes bytes;
     std::string error;
-    EXPECT_TRUE(WritePsp(ToKeyedPsp(DrawSkinPicture(spec), spec.name, Color{6, 8, 18}),
+    EXPECT_TRUE(WritePsp(ToKeyedPsp(DrawSkinPicture(entry), entry.name, Color{6, 8, 18}),
                          PspCompression::RunLength, bytes, &error))
         << error;
     return Decode(bytes);
@@ -104,11 +104,11 @@ TEST(SkinArchive, HoldsTheKeyFileAndNineteenPicturesWithTheirMethods) {
         const Bytes content = ZipTestContent(m);
         EXPECT_EQ(ZipTestCrc(content), m.crc);
         if (i == 0) continue;
-        const SkinPictureSpec& spec = SkinPictures().at(i - 1);
-        EXPECT_EQ(m.name, SkinMemberName(spec));
+        const SkinPictureSpec& entry = SkinPictures().at(i - 1);
+        EXPECT_EQ(m.name, SkinMemberName(entry));
         EXPECT_EQ(content, ReadAll(VEXLIN_ASSETS "/skin/" + m.name)) << "the loose copy matches the member";
         const DecodedPicture picture = Decode(content);
-        for (const std::string& fault : CheckSkinPicture(spec, picture)) ADD_FAILURE() << fault;
+        for (const std::string& fault : CheckSkinPicture(entry, picture)) ADD_FAILURE() << fault;
     }
     EXPECT_EQ(deflated, 2);
     const auto list = std::find_if(zip.members.begin(), zip.members.end(),
@@ -146,9 +146,10 @@ TEST(SkinKeyFile, SetsTheDefaultSkinsValuesInTheReadersSyntax) {
 TEST(SkinPictures, EveryPictureMatchesItsRowAndTilesWithoutSeams) {
     std::map<std::string, DecodedPicture> drawn;
     for (const auto* table : {&SkinPictures(), &SetupPictures()})
-        for (const SkinPictureSpec& spec : *table) {
-            drawn[spec.name] = DrawAndDecode(spec);
-            for (const std::string& fault : CheckSkinPicture(spec, drawn[spec.name])) ADD_FAILURE() << fault;
+        for (const SkinPictureSpec& entry : *table) {
+            drawn[entry.name] = DrawAndDecode(entry);
+            for (const std::string& fault : CheckSkinPicture(entry, drawn[entry.name]))
+                ADD_FAILURE() << fault;
         }
     // Edge pieces repeat along the window's sides; the middle of every push button across its width.
     EXPECT_TRUE(EvenAlong(drawn["frame-lr"], 0, 0, 40, 64, false));
