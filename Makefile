@@ -16,11 +16,11 @@ SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 format:
 	clang-format -i $(SOURCES)
 
-check-format:
+check-format: setup
 	clang-format --dry-run -Werror $(SOURCES)
 
 bench: build
-	scripts/bench.sh
+	scripts/with-display scripts/bench.sh
 
 clean:
 	rm -rf build/target build/host

@@ -19,7 +19,7 @@ PACKAGES=(
   # running and testing
   wine wine32:i386 xvfb xdotool imagemagick x11-utils
   # host-side asset tools
-  build-essential cmake pkg-config zlib1g-dev liblzo2-dev libfreetype-dev fonts-dejavu-core
+  build-essential cmake pkg-config clang-format zlib1g-dev liblzo2-dev libfreetype-dev fonts-dejavu-core
 )
 
 missing=()
