@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <initializer_list>
 #include <random>
 #include <vector>
@@ -185,6 +186,21 @@ TEST(GraphicDraw, DrawToSkipsTheRowsAndColumnsOutsideAPartialClip) {
         }
         MEMDELETE(source);
     }
+}
+
+// A clip spanning the whole LONG range: its width from a negative position does not fit an int, and the
+// draw must still place every pixel that lands inside the target.
+TEST(GraphicDraw, DrawToWithAnUnboundedClipAtANegativePosition) {
+    Graphic* source = Filled(10, 20, 8, 7);
+    Graphic* target = Filled(40, 40, 8, 8);
+    std::vector<DWORD> expected =
+        Reference(source, target, Pixels(target), -3, -5, 0xFFFFFFFF, target->GetRect());
+    RECT clip = {LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX};
+    source->DrawTo(target, -3, -5, clip);
+    EXPECT_EQ(Pixels(target), expected);
+    EXPECT_EQ(target->GetPixelValue(0, 0), source->GetPixelValue(3, 5));
+    MEMDELETE(source);
+    MEMDELETE(target);
 }
 
 TEST(GraphicDraw, WhollyTransparentImageDrawsNothing) {
