@@ -275,7 +275,12 @@ TEST(AuxControl, DestructionLeavesNoBlockFilterFocusOrCapture) {
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(FilterRefs(w.window, AuxControl::MouseHook), 1u);
     Release(w.hwnd, 5, 5);
+    // Capture without focus goes with the control as well.
+    b->SetCapture();
+    ASSERT_EQ(GetCapture(), w.hwnd);
     MEMDELETE(b);
+    EXPECT_EQ(AuxControl::GetCapturedControl(), nullptr);
+    EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(FilterRefs(w.window, AuxControl::MouseHook), 0u);
     EXPECT_EQ(w->GetFirstObject(), nullptr);
     EXPECT_EQ(LiveBlocks(), before);
