@@ -308,6 +308,36 @@ TEST_F(AnimButtonTest, PushFaceEdgeAndHeldLook) {
     MEMDELETE(hover);
 }
 
+TEST_F(AnimButtonTest, CheckBoxesFillTheirFaceAndMarkTheBoxWhileChecked) {
+    TestWindow w;
+    const COLORREF face = RGB(0, 255, 0), mark = RGB(255, 0, 0);
+    w->FillBackground(RGB(0, 0, 0), nullptr);
+    AnimButton* check = NEW_ANIMBUTTON((w.window, 1, abCHECKBOX | abAUTOTOGGLE, 50));
+    RECT rect = {10, 10, 110, 30};
+    check->SetRect(&rect);
+    check->SetColor(acCOLOR_FACE, face);
+    check->SetColor(acCOLOR_TEXT, mark);
+    w->Step();
+    Graphic* frame = w->GetFrameSurface();
+    EXPECT_EQ(frame->GetPixelColor(105, 12), face);
+    // The 13-pixel box sits at the left edge, centred vertically: (10, 13) to (23, 26).
+    EXPECT_EQ(frame->GetPixelColor(16, 19), face);
+    EXPECT_NE(frame->GetPixelColor(10, 13), face) << "the box's edge";
+    Press(w.hwnd, 50, 20);
+    Release(w.hwnd, 50, 20);
+    ASSERT_TRUE(check->IsChecked());
+    w->Step();
+    EXPECT_EQ(frame->GetPixelColor(16, 19), mark);
+    EXPECT_EQ(frame->GetPixelColor(105, 12), face);
+
+    // Without a face colour the window shows through.
+    check->SetColor(acCOLOR_FACE, 0xFFFFFFFF);
+    check->Refresh();
+    w->Step();
+    EXPECT_EQ(frame->GetPixelColor(105, 12), RGB(0, 0, 0));
+    MEMDELETE(check);
+}
+
 DWORD g_postPaints;
 DWORD CountPostPaint(AnimObject*, DWORD message, LPARAM parameter) {
     if (message == amDRAW && parameter) ++g_postPaints;
