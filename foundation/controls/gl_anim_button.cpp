@@ -329,7 +329,8 @@ void AnimButton::PaintCheck(const ANIMDRAW* draw) {
     HDC dc = target.Get();
     if (!dc) return;
     FillSolid(dc, r, GetColor(acCOLOR_FACE));
-    // The box: a sunken square with a mark while checked.
+    // The box (the game draws its check buttons from pictures, so this plain look is ours to choose): a
+    // sunken square with a solid mark in the text colour while checked.
     LONG boxTop = r.top + (r.bottom - r.top - kCheckBoxSize) / 2;
     RECT box = {r.left, boxTop, r.left + kCheckBoxSize, boxTop + kCheckBoxSize};
     DrawEdge(dc, &box, EDGE_SUNKEN, BF_RECT | BF_ADJUST);

@@ -46,7 +46,10 @@ public:
     void SetPictures(Graphic* first, Graphic* second);
     // Called after the default drawing with amDRAW and the draw record.
     void SetPostPaintHook(ButtonHook hook);
-    // Sees every message of the object first (answering 0 stops it) and replaces the default drawing.
+    // Sees every message of the object first (answering 0 stops it, so it also decides the hit test of a
+    // disabled button) and replaces the default drawing. A hook answering non-zero to amDRAW is called
+    // twice per draw, once as a message and once as the drawing; hooks draw the same pixels both times.
+    // It does not see the amDESTROY of a button being destroyed: the button is gone by then.
     void SetMessageHook(ButtonHook hook);
 
     void Layout() override;
