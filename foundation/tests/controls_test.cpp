@@ -45,7 +45,7 @@ protected:
         wc.lpszClassName = TEXT("VexlinControlsParent");
         RegisterClass(&wc);
         parent_ = CreateWindowEx(WS_EX_TOPMOST, TEXT("VexlinControlsParent"), TEXT(""), WS_POPUP | WS_VISIBLE,
-                                 0, 0, 240, 160, nullptr, nullptr, module_, nullptr);
+                                 400, 300, 240, 160, nullptr, nullptr, module_, nullptr);
         g_commands.received.clear();
     }
     void TearDown() override { DestroyWindow(parent_); }
@@ -195,13 +195,13 @@ TEST_F(ControlsTest, StaticExLinkTakesClicksAndShowsTheHandOnlyOverItsText) {
 
     const HCURSOR hand = LoadCursor(nullptr, MAKEINTRESOURCE(32649));
     const HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
-    SetCursorPos(10 + 3, 60 + 8);
+    SetCursorPos(400 + 10 + 3, 300 + 60 + 8);
     SendMessage(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(hand, GetCursor());
-    SetCursorPos(10 + 190, 60 + 8);
+    SetCursorPos(400 + 10 + 190, 300 + 60 + 8);
     SendMessage(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(arrow, GetCursor());
-    SetCursorPos(10 + 3, 90 + 8);
+    SetCursorPos(400 + 10 + 3, 300 + 90 + 8);
     SendMessage(plain, WM_SETCURSOR, reinterpret_cast<WPARAM>(plain), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(arrow, GetCursor());
 }

@@ -7,8 +7,12 @@
 #include "cea_anim_window.h"
 #include "cea_graphic.h"
 #include "mem_manager.h"
+#include "zz_compress.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
 
 namespace {
 
@@ -79,6 +83,22 @@ BOOL ClosingLoader(void* context) {
 BOOL NeverLoader(void* context) {
     static_cast<Probe*>(context)->done = TRUE;
     return TRUE;
+}
+
+// Samples, from a timer on the window thread, which logo frame the image shows after each frame ran.
+struct Sampler {
+    AnimWindow* window;
+    std::map<DWORD, LONG> shown; // frame that ran last -> logo frame index (-1: no picture)
+    DWORD finishAt;              // a frame at which to end the splash from outside, or 0
+};
+Sampler g_sampler;
+void CALLBACK Sample(HWND, UINT, UINT_PTR, DWORD) {
+    AnimWindow* window = g_sampler.window;
+    AnimObject* image = window->GetFirstOfDepth(5);
+    if (!image || window->GetFrame() == 0) return;
+    Graphic* g = image->GetGraphic();
+    g_sampler.shown[window->GetFrame() - 1] = g ? g->GetRectInParent().top / g->GetHeight() : -1;
+    if (g_sampler.finishAt && window->GetFrame() >= g_sampler.finishAt) Logo::finish();
 }
 
 HWND g_closeTarget = nullptr;
@@ -168,9 +188,10 @@ TEST_F(LogoTest, AShortLoaderStillLeavesTheSplashTwoSecondsPlusFiveFrames) {
     EXPECT_TRUE(result);
     ASSERT_TRUE(probe_.done);
 
-    // The timeline: the loader starts 6 + 40 frames on, with the last picture centred on the window.
+    // The timeline: the loader starts 6 + 40 frames on, with the last picture centred on the window. (The
+    // worker's first look at the frame counter may come a frame or two after its start.)
     EXPECT_GE(probe_.startFrame - before, 46u);
-    EXPECT_LE(probe_.startFrame - before, 47u);
+    EXPECT_LE(probe_.startFrame - before, 48u);
     EXPECT_TRUE(probe_.showing);
     ASSERT_TRUE(probe_.shown);
     const LONG width = probe_.width, height = probe_.height;
@@ -230,6 +251,92 @@ TEST_F(LogoTest, DestroyingTheWindowDuringTheAnimationCancelsBeforeTheLoader) {
     EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_LT(GetTickCount() - start, 2000u) << "the splash ended with its window";
     EXPECT_EQ(palette_, AnimGetDisplay()->GetPaletteGroup());
+}
+
+// The logo frame due after frame `relative` of the timeline (0 at its start): one a frame up to 12, then
+// frames 13 to 19 every second frame from 26 on.
+LONG ExpectedLogoFrame(LONG relative) {
+    if (relative < 0) return -1;
+    if (relative <= 12) return relative;
+    if (relative < 26) return 12;
+    if (relative <= 38) return 13 + (relative - 26) / 2;
+    return 19;
+}
+
+TEST_F(LogoTest, TheTimelineShowsEachFrameAtItsFrameAndFinishEndsItEarly) {
+    g_sampler = Sampler{window_, {}, 0};
+    const DWORD t0 = window_->GetFrame() + 6;
+    g_sampler.finishAt = t0 + 43;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, Sample);
+    const BOOL result = Logo::run(window_, GetModuleHandle(nullptr), NeverLoader, &probe_, FALSE);
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(result) << "a splash ended from outside has failed";
+    EXPECT_TRUE(probe_.done) << "its loader had started, and was waited for";
+    EXPECT_LT(window_->GetFrame(), t0 + 60) << "finish did not wait for the two seconds";
+    int checked = 0;
+    for (const auto& sample : g_sampler.shown) {
+        const LONG relative = static_cast<LONG>(sample.first - t0);
+        if (relative > 40) continue;
+        EXPECT_EQ(ExpectedLogoFrame(relative), sample.second) << "frame " << relative;
+        ++checked;
+    }
+    EXPECT_GE(checked, 20) << "the timer saw most frames";
+    ExpectRestored();
+}
+
+// A copy of this program whose resource `id` of type 4999 holds `data`, loaded as a data file.
+class PatchedModule {
+public:
+    PatchedModule(WORD id, const std::vector<BYTE>& data) {
+        TCHAR folder[MAX_PATH], self[MAX_PATH];
+        GetTempPath(MAX_PATH, folder);
+        GetTempFileName(folder, TEXT("vlg"), 0, path_);
+        GetModuleFileName(nullptr, self, MAX_PATH);
+        if (!CopyFile(self, path_, FALSE)) return;
+        HANDLE update = BeginUpdateResource(path_, FALSE);
+        if (!update) return;
+        UpdateResource(update, MAKEINTRESOURCE(4999), MAKEINTRESOURCE(id),
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
+        if (EndUpdateResource(update, FALSE))
+            module = LoadLibraryEx(path_, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~PatchedModule() {
+        if (module) FreeLibrary(module);
+        DeleteFile(path_);
+    }
+    HMODULE module = nullptr;
+
+private:
+    TCHAR path_[MAX_PATH];
+};
+
+std::vector<BYTE> Packed(const std::vector<BYTE>& plain) {
+    BYTE* out = nullptr;
+    DWORD size = 0;
+    ZZCompress(&out, &size, plain.data(), static_cast<DWORD>(plain.size()));
+    std::vector<BYTE> block(out, out + size);
+    ZZFree(out);
+    return block;
+}
+
+TEST_F(LogoTest, ADamagedResourceFailsBeforeAnythingIsShown) {
+    const std::vector<BYTE> notAPicture(4000, 0x5A);
+    std::vector<BYTE> cutSound = Packed(std::vector<BYTE>(3000, 0x80));
+    cutSound.resize(cutSound.size() / 2);
+    struct Case {
+        WORD id;
+        std::vector<BYTE> data;
+    } cases[] = {{5000, Packed(notAPicture)}, {5002, cutSound}, {5003, {1, 2, 3}}};
+    for (const Case& c : cases) {
+        PatchedModule patched(c.id, c.data);
+        ASSERT_TRUE(patched.module) << c.id;
+        const DWORD frame = window_->GetFrame();
+        EXPECT_FALSE(Logo::run(window_, patched.module, NeverLoader, &probe_, FALSE)) << c.id;
+        EXPECT_EQ(frame, window_->GetFrame()) << "no frame ran for " << c.id;
+    }
+    EXPECT_FALSE(probe_.done);
+    ExpectRestored();
 }
 
 TEST_F(LogoTest, MissingResourcesFailBeforeAnythingIsShown) {
