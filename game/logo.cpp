@@ -52,9 +52,10 @@ Logo::Logo(AnimWindow* window, HINSTANCE instance, LogoLoader loader, void* cont
 }
 
 Logo::~Logo() {
-    // By now the worker has posted its end (or was waited for): this only collects the thread.
+    // By now the worker has posted its end or was waited for, so this only collects the thread; it still
+    // answers sent messages, so that a loader caught in callOnWindowThread cannot hold it up.
     if (thread_) {
-        WaitForSingleObject(thread_, INFINITE);
+        waitForWorker();
         CloseHandle(thread_);
     }
     if (paletteSwapped_ && AnimGetDisplay()) AnimGetDisplay()->SetPaletteGroup(savedPalette_);
