@@ -140,7 +140,10 @@ private:
     static DWORD Callback(AnimWindow*, DWORD event, DWORD value, LPARAM pointer) {
         Rig* rig = Current();
         if (!rig) return 1;
-        if (event == awPAINTBEGIN && rig->game) rig->game->tick();
+        if (event == awPAINTBEGIN && rig->game) {
+            rig->game->menuBoardFrame();
+            rig->game->tick();
+        }
         if (event == awEVENT) {
             if (rig->game) {
                 rig->game->dispatch(value, pointer);
