@@ -71,18 +71,20 @@ struct HuffmanTable {
     DWORD maxLength; // the longest code: deciding whether a failed lookup ran out of input
 };
 
+// The low `length` bits of `code` in reverse order: codes are sent from their most significant bit.
 DWORD Reverse(DWORD code, DWORD length) {
-    DWORD reversed = 0;
-    for (DWORD i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-    return reversed;
+    static const BYTE kNibble[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+    DWORD reversed = (DWORD(kNibble[code & 15]) << 12) | (DWORD(kNibble[(code >> 4) & 15]) << 8) |
+                     (DWORD(kNibble[(code >> 8) & 15]) << 4) | kNibble[(code >> 12) & 15];
+    return reversed >> (16 - length);
 }
 
 // Fills `table` with the canonical code of `lengths` (RFC 1951, 3.2.2). Returns false for a set without
 // codes and for an over-subscribed set, which cannot be a prefix code; an incomplete set is kept, and
 // the patterns no code begins with stay zero. Lengths above 15 are refused as an invalid code index;
 // they cannot come from a stream, whose code lengths are at most 15.
-bool BuildTable(HuffmanTable& table, DWORD* entries, DWORD mainBits, const BYTE* lengths, DWORD count,
-                DWORD (*symbolEntry)(DWORD)) {
+template <DWORD (*symbolEntry)(DWORD)>
+bool BuildTable(HuffmanTable& table, DWORD* entries, DWORD mainBits, const BYTE* lengths, DWORD count) {
     DWORD perLength[kMaxCodeLength + 1] = {};
     for (DWORD symbol = 0; symbol < count; ++symbol) {
         if (lengths[symbol] > kMaxCodeLength) Fail(kInflateInvalidCode);
@@ -106,7 +108,8 @@ bool BuildTable(HuffmanTable& table, DWORD* entries, DWORD mainBits, const BYTE*
     }
     DWORD reversed[288];
     DWORD mainSize = 1u << mainBits, mainMask = mainSize - 1;
-    BYTE subBits[1 << kLiteralMainBits] = {};
+    BYTE subBits[1 << kLiteralMainBits];
+    if (maxLength > mainBits) memset(subBits, 0, mainSize);
     for (DWORD symbol = 0; symbol < count; ++symbol) {
         DWORD length = lengths[symbol];
         if (!length) continue;
@@ -116,13 +119,14 @@ bool BuildTable(HuffmanTable& table, DWORD* entries, DWORD mainBits, const BYTE*
             if (length - mainBits > bits) bits = BYTE(length - mainBits);
         }
     }
-    memset(entries, 0, mainSize * sizeof(DWORD));
+    // A complete code fills every slot; only an incomplete one leaves patterns that begin no code.
+    if (left > 0) memset(entries, 0, mainSize * sizeof(DWORD));
     DWORD used = mainSize;
     if (maxLength > mainBits) {
         for (DWORD prefix = 0; prefix < mainSize; ++prefix) {
             if (!subBits[prefix]) continue;
             entries[prefix] = kLink | (used << 16) | (DWORD(subBits[prefix]) << 8) | mainBits;
-            memset(entries + used, 0, (1u << subBits[prefix]) * sizeof(DWORD));
+            if (left > 0) memset(entries + used, 0, (1u << subBits[prefix]) * sizeof(DWORD));
             used += 1u << subBits[prefix];
         }
     }
@@ -152,9 +156,31 @@ struct InflateTables {
     DWORD literal[kLiteralTableSize];
     DWORD distance[kDistanceTableSize];
     DWORD codeLength[kCodeLengthTableSize];
-    DWORD fixedLiteral[1 << kLiteralMainBits];
-    DWORD fixedDistance[1 << kDistanceMainBits];
 };
+
+// The fixed codes never change: they are built once, on first use, and only read after that, so every
+// call shares them without a lock.
+struct FixedTables {
+    DWORD literalEntries[1 << kLiteralMainBits];
+    DWORD distanceEntries[1 << kDistanceMainBits];
+    HuffmanTable literal;
+    HuffmanTable distance;
+    FixedTables() {
+        BYTE lengths[288];
+        memset(lengths, 8, 144);
+        memset(lengths + 144, 9, 112);
+        memset(lengths + 256, 7, 24);
+        memset(lengths + 280, 8, 8);
+        BuildTable<LiteralSymbolEntry>(literal, literalEntries, kLiteralMainBits, lengths, 288);
+        memset(lengths, 5, 30);
+        BuildTable<DistanceSymbolEntry>(distance, distanceEntries, kDistanceMainBits, lengths, 30);
+    }
+};
+
+const FixedTables& Fixed() {
+    static const FixedTables tables; // constructed once, thread-safely
+    return tables;
+}
 
 // Releases the tables however the call ends.
 struct TablesHolder {
@@ -175,7 +201,7 @@ class Inflater {
 public:
     Inflater(const BYTE* input, DWORD inputSize, BYTE* output, DWORD outputCapacity, InflateTables* tables)
         : in_(input), inEnd_(input + inputSize), outStart_(output), out_(output),
-          outEnd_(output + outputCapacity), hold_(0), bits_(0), tables_(tables), fixedBuilt_(false) {}
+          outEnd_(output + outputCapacity), hold_(0), bits_(0), tables_(tables) {}
 
     DWORD Run() {
         DWORD last;
@@ -257,20 +283,8 @@ private:
     }
 
     void FixedBlock() {
-        if (!fixedBuilt_) {
-            BYTE lengths[288];
-            memset(lengths, 8, 144);
-            memset(lengths + 144, 9, 112);
-            memset(lengths + 256, 7, 24);
-            memset(lengths + 280, 8, 8);
-            BuildTable(fixedLiteral_, tables_->fixedLiteral, kLiteralMainBits, lengths, 288,
-                       LiteralSymbolEntry);
-            memset(lengths, 5, 30);
-            BuildTable(fixedDistance_, tables_->fixedDistance, kDistanceMainBits, lengths, 30,
-                       DistanceSymbolEntry);
-            fixedBuilt_ = true;
-        }
-        HuffmanBlock(fixedLiteral_, fixedDistance_);
+        const FixedTables& fixed = Fixed();
+        HuffmanBlock(fixed.literal, fixed.distance);
     }
 
     // Decodes `count` code lengths with the code-length code. A repeat of the previous length needs one
@@ -307,18 +321,18 @@ private:
         BYTE lengths[19] = {};
         for (DWORD i = 0; i < codeLengthCodes; ++i) lengths[kCodeLengthOrder[i]] = BYTE(Bits(3));
         HuffmanTable codeLengths;
-        if (!BuildTable(codeLengths, tables_->codeLength, kCodeLengthMainBits, lengths, 19,
-                        CodeLengthSymbolEntry))
+        if (!BuildTable<CodeLengthSymbolEntry>(codeLengths, tables_->codeLength, kCodeLengthMainBits, lengths,
+                                               19))
             Fail(kInflateBadContent);
         BYTE literalLengths[288], distanceLengths[32];
         ReadLengths(codeLengths, literalLengths, literals);
         ReadLengths(codeLengths, distanceLengths, distances);
         HuffmanTable literal, distance;
-        if (!BuildTable(literal, tables_->literal, kLiteralMainBits, literalLengths, literals,
-                        LiteralSymbolEntry))
+        if (!BuildTable<LiteralSymbolEntry>(literal, tables_->literal, kLiteralMainBits, literalLengths,
+                                            literals))
             Fail(kInflateBadContent);
-        if (!BuildTable(distance, tables_->distance, kDistanceMainBits, distanceLengths, distances,
-                        DistanceSymbolEntry))
+        if (!BuildTable<DistanceSymbolEntry>(distance, tables_->distance, kDistanceMainBits, distanceLengths,
+                                             distances))
             Fail(kInflateBadContent);
         HuffmanBlock(literal, distance);
     }
@@ -360,17 +374,21 @@ private:
         }
     }
 
-    // Decodes while at least 16 input bytes and room for the longest match remain, so that no read or
-    // write in between needs a check. The hold is refilled a word at a time; the bits above the counted
-    // ones are then the stream's next bits, which a later refill ORs in again unchanged. Returns true at
-    // the end of the block; on leaving, the whole bytes still in the hold go back to the input.
+    // Decodes while at least 16 input bytes and room for the longest match and 8 bytes more remain, so
+    // that no read or write in between needs a check. The hold is refilled a word at a time; the bits above
+    // the counted ones are then the stream's next bits, which a later refill ORs in again unchanged. Returns
+    // true at the end of the block; on leaving, the whole bytes still in the hold go back to the input.
     bool FastLoop(const HuffmanTable& literal, const HuffmanTable& distance) {
         const DWORD* literalEntries = literal.entries;
         const DWORD* distanceEntries = distance.entries;
         const DWORD literalMask = (1u << literal.mainBits) - 1, distanceMask = (1u << distance.mainBits) - 1;
         const DWORD literalBits = literal.mainBits, distanceBits = distance.mainBits;
+        // Locals throughout: every byte written could alias the members, which would be read again.
         const BYTE* in = in_;
+        const BYTE* const inEnd = inEnd_;
         BYTE* out = out_;
+        BYTE* const outStart = outStart_;
+        BYTE* const outEnd = outEnd_;
         DWORD hold = hold_, bits = bits_;
         bool ended = false;
 #define VEXLIN_REFILL()                                                                                      \
@@ -379,7 +397,7 @@ private:
         in += (31 - bits) >> 3;                                                                              \
         bits |= 24;                                                                                          \
     } while (0)
-        while (inEnd_ - in >= 16 && outEnd_ - out >= 258) {
+        while (inEnd - in >= 16 && outEnd - out >= 258 + 8) {
             VEXLIN_REFILL();
             DWORD entry = literalEntries[hold & literalMask];
             if (entry & kLink) {
@@ -392,6 +410,17 @@ private:
             bits -= length;
             if (entry & kLiteral) {
                 *out++ = BYTE(entry >> 16);
+                // Literals come in runs: a second one whose code lies in the main table is taken without
+                // a refill while the hold still has its bits (one byte fewer of room is still plenty).
+                if (bits >= kLiteralMainBits) {
+                    entry = literalEntries[hold & literalMask];
+                    if (entry & kLiteral) {
+                        length = entry & 0xFF;
+                        hold >>= length;
+                        bits -= length;
+                        *out++ = BYTE(entry >> 16);
+                    }
+                }
                 continue;
             }
             if (!(entry & kMatch)) {
@@ -422,9 +451,26 @@ private:
             DWORD back = (distanceEntry >> 16) + (hold & ((1u << extra) - 1));
             hold >>= extra;
             bits -= extra;
-            if (back > DWORD(out - outStart_)) Fail(kInflateInvalidLookback);
-            Copy(out, back, matchLength);
+            if (back > DWORD(out - outStart)) Fail(kInflateInvalidLookback);
+            // The room kept free lets a copy run up to 7 bytes past its end: those bytes are overwritten
+            // later or lie beyond what is produced.
+            BYTE* to = out;
+            const BYTE* from = out - back;
             out += matchLength;
+            if (back >= 8) {
+                do {
+                    memcpy(to, from, 8);
+                    to += 8;
+                    from += 8;
+                } while (to < out);
+            } else if (back == 1) {
+                memset(to, *from, matchLength);
+            } else {
+                // A short period: the first bytes repeat every `back` bytes.
+                do {
+                    *to++ = *from++;
+                } while (to < out);
+            }
         }
 #undef VEXLIN_REFILL
         in -= bits >> 3;
@@ -444,9 +490,6 @@ private:
     DWORD hold_;
     DWORD bits_;
     InflateTables* tables_;
-    bool fixedBuilt_;
-    HuffmanTable fixedLiteral_;
-    HuffmanTable fixedDistance_;
 };
 
 } // namespace
