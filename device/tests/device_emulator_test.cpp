@@ -527,7 +527,7 @@ TEST_F(DeviceEmulatorTest, ShortcutsAreStoredInTheDevicesTextForm) {
     wchar_t target[] = L"\"\\Program Files\\Vexlin\\vexlin.exe\"";
     ASSERT_TRUE(rapi_.CeSHCreateShortcut(shortcut, target));
     EXPECT_EQ(ReadHostFile(device_ + "\\Windows\\Start Menu\\Programs\\Vexlin.lnk"),
-              "35#\"\\Program Files\\Vexlin\\vexlin.exe\"");
+              "34#\"\\Program Files\\Vexlin\\vexlin.exe\"");
     wchar_t back[MAX_PATH];
     ASSERT_TRUE(rapi_.CeSHGetShortcutTarget(shortcut, back, sizeof(back)));
     EXPECT_STREQ(back, target);

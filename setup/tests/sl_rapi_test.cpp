@@ -204,6 +204,23 @@ TEST_F(RapiLinkTest, AnAttachedDeviceOpensWithinItsTimeOutAndClosesCleanly) {
     EXPECT_EQ(calls, (std::vector<std::string>{"CeRapiInitEx", "CeRapiUninit", "unloaded"}));
 }
 
+// The library refuses a second start while the first is running, which is how a refusal is provoked here.
+TEST_F(RapiLinkTest, ALibraryThatRefusesToStartGivesNullWithItsResult) {
+    AttachDevice(false);
+    RapiLink* first = RapiOpen(kRapiStartupTimeout);
+    ASSERT_NE(first, nullptr);
+    g_trace.clear();
+    EXPECT_EQ(RapiOpen(kRapiStartupTimeout), nullptr);
+    std::vector<std::string> expected = {"rapi: initializing...\n", "rapi: calling CeRapiInitEx\n",
+                                         "rapi: CeRapiInitEx failed; error -2147217407\n",
+                                         "rapi: uninitializing\n", "rapi: uninitialization complete\n"};
+    EXPECT_EQ(g_trace, expected);
+    // The failed attempt gave back only its own reference to the library.
+    EXPECT_NE(GetModuleHandleA("rapi.dll"), nullptr);
+    RapiClose(first);
+    EXPECT_EQ(GetModuleHandleA("rapi.dll"), nullptr);
+}
+
 TEST_F(RapiLinkTest, ProcessorNamesComeFromTheFirstFieldOfTheSystemRecord) {
     AttachDevice(false);
     const struct {
