@@ -66,6 +66,14 @@ bool SlMoveFile(RapiLink* link, const string& from, const string& to) {
     return (link ? CeMoveFile(link, from.Psz16(), to.Psz16()) : MoveFileA(from.Psz8(), to.Psz8())) != FALSE;
 }
 
+bool SlReplaceFile(RapiLink* link, const string& from, const string& to) {
+    if (!link)
+        return MoveFileExA(from.Psz8(), to.Psz8(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+               FALSE;
+    CeDeleteFile(link, to.Psz16());
+    return CeMoveFile(link, from.Psz16(), to.Psz16()) != FALSE;
+}
+
 bool SlReadFile(RapiLink* link, const string& path, BYTE** bytes, DWORD* count) {
     *bytes = nullptr;
     *count = 0;

@@ -14,6 +14,9 @@ bool SlCreateFolder(RapiLink* link, const string& path);
 bool SlRemoveFolder(RapiLink* link, const string& path);
 bool SlDeleteFile(RapiLink* link, const string& path);
 bool SlMoveFile(RapiLink* link, const string& from, const string& to);
+// Puts a file in the place of another. On the desktop in one step; the device cannot replace, so the old
+// file is deleted first.
+bool SlReplaceFile(RapiLink* link, const string& from, const string& to);
 // A whole file into a block from MemAlloc (*bytes, released with MemFree; null for an empty file). False
 // when the file cannot be opened or read, or is larger than 64 MB, which no log of ours reaches.
 bool SlReadFile(RapiLink* link, const string& path, BYTE** bytes, DWORD* count);

@@ -35,6 +35,8 @@ const CHAR kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 const CHAR kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const CHAR kLanguageKey[] = "SOFTWARE\\Tessel\\NLS";
 const DWORD kWriteChunk = 32768;
+// The log being saved, before it replaces the last one.
+const CHAR kPendingLogSuffix[] = ".new";
 
 // "C:" and the like: a drive, which is never journalled or made.
 bool IsDrive(const string& path) {
@@ -59,8 +61,8 @@ DWORD FolderChain(const string& path, bool includeSelf, string* chain, DWORD cap
 }
 
 // The "This File Is Safe To Delete" name for a busy file: on the file's own drive (or the device's root),
-// the tick count to tell names apart, and the file's extension.
-string SafeToDeleteName(bool device, const string& path) {
+// a number (the tick count) to tell names apart, and the file's extension.
+string SafeToDeleteName(bool device, const string& path, DWORD number) {
     string name;
     if (device)
         name = "\\";
@@ -68,11 +70,23 @@ string SafeToDeleteName(bool device, const string& path) {
         name = path.Mid(0, 2) + "\\";
     else
         name = "C:\\";
-    name += sformat("This File Is Safe To Delete (#%ld)", static_cast<long>(GetTickCount()));
+    name += sformat("This File Is Safe To Delete (#%ld)", static_cast<long>(number));
     DWORD dot = path.ReverseFind('.');
     DWORD slash = path.ReverseFind('\\');
     if (dot != string::npos && (slash == string::npos || dot > slash)) name += path.Mid(dot);
     return name;
+}
+
+// Moves a file to a free "This File Is Safe To Delete" name; empty when it cannot be moved. Two busy files
+// in the same millisecond would want one name, so a taken name tries the next number.
+string MoveAside(RapiLink* link, const string& path) {
+    DWORD tick = GetTickCount();
+    for (DWORD attempt = 0; attempt < 64; ++attempt) {
+        string moved = SafeToDeleteName(link != nullptr, path, tick + attempt);
+        if (SlMoveFile(link, path, moved)) return moved;
+        if (!SlExists(link, path) || !SlExists(link, moved)) break;
+    }
+    return string();
 }
 
 void ToolkitProgress(void* context, LONG percent, const string& path) {
@@ -230,7 +244,11 @@ bool SetupToolkit::ReadUninstallLog(const string& applicationName) {
     BYTE* bytes = nullptr;
     DWORD count = 0;
     m_->journal.Clear();
-    if (!SlReadFile(m_->link, path, &bytes, &count)) return false;
+    // Without the log, a save that stopped before the replacement left only the new one, which is whole
+    // on a device (the old log goes after the new one is written) and otherwise the first save's.
+    if (!SlReadFile(m_->link, path, &bytes, &count) &&
+        !SlReadFile(m_->link, path + kPendingLogSuffix, &bytes, &count))
+        return false;
     m_->journal.ReadLogText(reinterpret_cast<const CHAR*>(bytes), count);
     if (bytes) MEMFREE(bytes);
     return true;
@@ -240,7 +258,12 @@ bool SetupToolkit::SaveJournal() {
     m_->journalDirty = false;
     ReportProgress(kProgressUninstallInfo, -1, string());
     string text = m_->journal.ToLogText();
-    return WriteFile(m_->journalPath, reinterpret_cast<const BYTE*>(text.Psz8()), text.GetLength(), -1, -1);
+    // Written beside the log and then put in its place: a crash during the write leaves the last complete
+    // log, never an empty or cut one that would lose changes already made.
+    string temporary = m_->journalPath + kPendingLogSuffix;
+    if (!WriteFile(temporary, reinterpret_cast<const BYTE*>(text.Psz8()), text.GetLength(), -1, -1))
+        return false;
+    return SlReplaceFile(m_->link, temporary, m_->journalPath);
 }
 
 void SetupToolkit::CloseJournal() {
@@ -424,6 +447,8 @@ bool SetupToolkit::InstallTree(const string& destinationFolder, ZipFile& archive
     return true;
 }
 
+bool SetupToolkit::RegisterHook(const string& library) { return Journalize(kJournalAppHook, library); }
+
 bool SetupToolkit::LinkFile(const string& shortcut, const string& target) {
     if (!EnsureFolder(shortcut, false, true)) return false;
     Journalize(kJournalDeleteFile, shortcut);
@@ -521,14 +546,18 @@ bool SetupToolkit::Uninstall(const string& applicationName) {
     RapiLink* link = m_->link;
     const Journal& journal = m_->journal;
     // The hook library is moved aside first, so that it can go even while loaded.
-    string hook;
+    string hook, hookHome;
     for (DWORD i = journal.Count(); i > 0 && hook.IsEmpty(); --i) {
         const JournalEntry& e = journal.At(i - 1);
         if (e.kind != kJournalAppHook) continue;
-        string moved = SafeToDeleteName(link != nullptr, e.first);
-        if (SlMoveFile(link, e.first, moved)) hook = moved;
+        hook = MoveAside(link, e.first);
+        hookHome = e.first;
     }
-    if (CallHook(link, hook, "OnUninstallBegin", applicationName) == 0) return false;
+    if (CallHook(link, hook, "OnUninstallBegin", applicationName) == 0) {
+        // Refused: the hook goes back where it was, so that nothing at all has changed.
+        SlMoveFile(link, hook, hookHome);
+        return false;
+    }
     for (DWORD i = journal.Count(); i > 0; --i) {
         const JournalEntry& e = journal.At(i - 1);
         switch (e.kind) {
@@ -540,8 +569,8 @@ bool SetupToolkit::Uninstall(const string& applicationName) {
             SlDeleteFile(link, e.first);
             if (SlExists(link, e.first)) {
                 // Busy: out of the way under a name that says what it is, and gone at the next restart.
-                string moved = SafeToDeleteName(link != nullptr, e.first);
-                if (SlMoveFile(link, e.first, moved)) {
+                string moved = MoveAside(link, e.first);
+                if (!moved.IsEmpty()) {
                     if (link)
                         SlDeleteFile(link, moved);
                     else
@@ -567,8 +596,10 @@ bool SetupToolkit::Uninstall(const string& applicationName) {
             break;
         }
     }
-    SlDeleteFile(link, sformat("%s\\Uninstall Log for %s.txt", GetFolder(kFolderMaker).Psz8(),
-                               applicationName.Psz8()));
+    string log =
+        sformat("%s\\Uninstall Log for %s.txt", GetFolder(kFolderMaker).Psz8(), applicationName.Psz8());
+    SlDeleteFile(link, log);
+    SlDeleteFile(link, log + kPendingLogSuffix);
     RemoveUninstallEntries(applicationName);
     CallHook(link, hook, "OnUninstallEnd", applicationName);
     if (!hook.IsEmpty() && !SlDeleteFile(link, hook) && !link)

@@ -83,6 +83,8 @@ public:
     // out by size.
     bool InstallTree(const string& destinationFolder, ZipFile& archive, const string& memberFolder, LONG from,
                      LONG to);
+    // Journals a hook library for the uninstall to call before and after it removes anything.
+    bool RegisterHook(const string& library);
     // Makes a shortcut to the target.
     bool LinkFile(const string& shortcut, const string& target);
     // Installs the uninstaller (unless one of version 2 or later is there already) and the uninstall
