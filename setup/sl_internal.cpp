@@ -133,6 +133,12 @@ void SlSplitRegistryPath(const string& path, HKEY* root, string* subKey) {
     *subKey = path;
 }
 
+bool SlRegKeyExists(RapiLink* link, HKEY root, const string& subKey) {
+    HKEY key = OpenKey(link, root, subKey, KEY_READ);
+    if (key) CloseKey(link, key);
+    return key != nullptr;
+}
+
 bool SlRegCreateKey(RapiLink* link, HKEY root, const string& subKey) {
     HKEY key = nullptr;
     DWORD disposition = 0;
