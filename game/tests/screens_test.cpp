@@ -232,6 +232,27 @@ TEST(Screens, EveryScreenIsBuiltAndClearedWithoutLeaking) {
     EXPECT_EQ(nullptr, rig.game->menuBoard());
 }
 
+// Labels placed off centre (the score-server labels at x 95, the help screen's done label at x -25) show
+// their whole text inside the window, in both languages.
+TEST(Screens, LabelsPlacedOffCentreShowWhole) {
+    struct Placed {
+        int label;
+        int x;
+    } placed[] = {{5, 95}, {6, 95}, {10, 95}, {10, -25}};
+    for (LANGID language : {kLangEnglish, kLangEsperanto})
+        for (const Placed& p : placed) {
+            Graphic* label = GraphicsSet::tile(Pictures().part(language), kPicButtonLabels, 2 * p.label);
+            for (int y = 0; y < label->GetHeight(); y++)
+                for (int x = 0; x < label->GetWidth(); x++) {
+                    if (IsKey(label->GetPixelColor(x, y))) continue;
+                    EXPECT_GE(p.x + x, 0) << language << " label " << p.label;
+                    EXPECT_LT(p.x + x, 240) << language << " label " << p.label;
+                    if (p.x + x < 0 || p.x + x >= 240) goto next;
+                }
+        next:;
+        }
+}
+
 TEST(Screens, LayoutsPlaceTheirButtonsWhereTheyBelong) {
     ScreensRig rig(true);
     rig.screens->showScreen(kScreenMainMenu, -1);
