@@ -104,13 +104,17 @@ int main(int argc, char** argv) {
     if (play) {
         game->newGame(1);
         for (int i = 0; i < frames; i++) window->RunFrames(window->GetFrame());
-        // A few moves so that the score and the progress bar show something.
-        for (int row = 9; row >= 5 && game->removed() == 0; row--)
-            for (int column = 0; column < 10; column++) game->move(column, row);
-        for (int i = 0; i < 30; i++) window->RunFrames(window->GetFrame());
+        // A few moves so that the score and the progress bar show something, once the level is under way
+        // (fewer frames show the level banner).
+        if (game->state() == kStatePlaying) {
+            for (int row = 9; row >= 5 && game->removed() == 0; row--)
+                for (int column = 0; column < 10; column++) game->move(column, row);
+            for (int i = 0; i < 30; i++) window->RunFrames(window->GetFrame());
+        }
         if (what == "pause") game->togglePause();
         if (what == "options-game") screens->showScreen(kScreenOptions, -1);
-        for (int i = 0; i < 12; i++) window->RunFrames(window->GetFrame());
+        if (what != "play")
+            for (int i = 0; i < 12; i++) window->RunFrames(window->GetFrame());
     } else if (press) {
         screens->showScreen(kScreenMainMenu, -1);
         for (int i = 0; i < 20; i++) window->RunFrames(window->GetFrame());
