@@ -11,6 +11,7 @@
 
 #include "check_button.h"
 #include "game_settings.h"
+#include "game_sounds.h"
 #include "game_test_rig.h"
 #include "gl_anim_button.h"
 #include "mem_manager.h"
@@ -641,6 +642,47 @@ TEST(Screens, MenuHintsShowOnFrames150To209OfEvery210WhileAGameRuns) {
     // Paused: the button keeps its own pictures.
     rig.game->togglePause();
     EXPECT_EQ(kScreenPause, rig.screens->currentScreen());
+}
+
+} // namespace
+
+namespace {
+
+// The shell's view of the settings for the sound set.
+struct SettingsForSounds : SoundSettings {
+    const GameSettings* settings;
+    const GameContext* context;
+    bool soundEffectsOn() const override { return settings->soundEffects != 0; }
+    bool musicOn() const override { return settings->music != 0; }
+    bool gameRunning() const override { return context->game && context->game->state() != kStateNoGame; }
+    HWND musicWindow() const override { return nullptr; }
+};
+
+TEST(Screens, MusicFollowsTheMenuTheMusicButtonAndTheNewGamePress) {
+    ScreensRig rig(false);
+    SettingsForSounds view;
+    view.settings = &rig.settings;
+    view.context = &rig.context;
+    SoundSet sounds(&view); // no sounds loaded: the music's state still follows
+    rig.context.sounds = &sounds;
+    rig.screens->showScreen(kScreenMainMenu, -1);
+    EXPECT_TRUE(sounds.musicPlaying());
+    rig.screens->showScreen(kScreenOptions, -1);
+    rig.Frame();
+    rig.Tap(120, 124 + 10); // music off
+    EXPECT_EQ(0u, rig.settings.music);
+    EXPECT_FALSE(sounds.musicPlaying());
+    rig.Tap(120, 124 + 10); // and on again
+    EXPECT_TRUE(sounds.musicPlaying());
+    rig.screens->showScreen(kScreenMainMenu, -1);
+    rig.Frame();
+    rig.Tap(120, 70); // new game: the music ends on the press's first step
+    EXPECT_TRUE(sounds.musicPlaying());
+    rig.Frames(2);
+    EXPECT_EQ(1, rig.screens->pressStepNow());
+    EXPECT_FALSE(sounds.musicPlaying());
+    rig.screens->clearScreen();
+    rig.context.sounds = nullptr;
 }
 
 } // namespace
