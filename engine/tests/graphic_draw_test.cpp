@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <initializer_list>
 #include <random>
 #include <vector>
@@ -142,6 +143,20 @@ TEST(GraphicDraw, DrawToWithALargeClipDrawsEveryRow) {
     RECT clip = {-100, -100, 100, 100};
     source->DrawTo(target, 3, 4, clip);
     for (int y = 0; y < 20; ++y) EXPECT_EQ(target->GetPixelValue(12, 4 + y), source->GetPixelValue(9, y));
+    MEMDELETE(source);
+    MEMDELETE(target);
+}
+
+// A clip spanning the whole LONG range: its width from a negative position does not fit an int, and the
+// draw must still place every pixel that lands inside the target.
+TEST(GraphicDraw, DrawToWithAnUnboundedClipAtANegativePosition) {
+    Graphic* source = Filled(10, 20, 8, 7);
+    Graphic* target = Filled(40, 40, 8, 8);
+    std::vector<DWORD> expected = Reference(source, target, Pixels(target), -3, -5, 0xFFFFFFFF);
+    RECT clip = {LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX};
+    source->DrawTo(target, -3, -5, clip);
+    EXPECT_EQ(Pixels(target), expected);
+    EXPECT_EQ(target->GetPixelValue(0, 0), source->GetPixelValue(3, 5));
     MEMDELETE(source);
     MEMDELETE(target);
 }

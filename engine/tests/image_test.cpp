@@ -3,6 +3,7 @@
 #include "cea_graphic.h"
 #include "cea_psp.h"
 #include "cea_sprite.h"
+#include "guarded_bytes.h"
 #include "mem_manager.h"
 #include "psp_writer.h"
 
@@ -238,6 +239,59 @@ TEST(PspReader, DamagedFilesFailAndUnknownBlocksAreSkipped) {
     ASSERT_TRUE(b->IsLoaded());
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 5; ++x) EXPECT_EQ(a->GetPixelValue(x, y), b->GetPixelValue(x, y));
+    MEMDELETE(a);
+    MEMDELETE(b);
+}
+
+// A layer may claim a rectangle larger than the picture: only the part inside the picture is placed,
+// each row taken at the layer's own row width.
+TEST(PspReader, LayerRectangleLargerThanThePictureIsClippedToIt) {
+    PspImage image = MakeImage(8, 37, 23, 3);
+    Bytes data = Write(image, PspCompression::RunLength);
+    ASSERT_EQ(data[50], 37);
+    ASSERT_EQ(data[54], 23);
+    data[50] = 5; // the general attributes' width and height: the picture shrinks under its layer
+    data[54] = 4;
+    Graphic* graphic = Load(data);
+    ASSERT_TRUE(graphic->IsLoaded());
+    ASSERT_EQ(graphic->GetWidth(), 5);
+    ASSERT_EQ(graphic->GetHeight(), 4);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 5; ++x)
+            EXPECT_EQ(graphic->GetPixelColor(x, y), ExpectedColor(image, image.layers[0], x, y))
+                << x << "," << y;
+    MEMDELETE(graphic);
+}
+
+// A binary mask makes its transparent pixels the mask colour. The colour's palette index is the same for
+// every pixel: a wide 8-bit picture whose mask hides every pixel must load about as fast as the same
+// picture without a mask (it once took seconds, looking the colour up in the palette for each pixel).
+// Both loads are measured in the same run, so a busy machine slows both alike.
+TEST(PspReader, ABinaryMaskCostsNoPaletteSearchPerPixel) {
+    PspImage plain = MakeImage(8, 32767, 160, 11);
+    PspImage masked = plain;
+    masked.layers[0].mask.assign(size_t(32767) * 160, 0);
+    for (size_t i = 0; i < masked.layers[0].mask.size(); i += 97) masked.layers[0].mask[i] = 255;
+    Bytes plainData = Write(plain, PspCompression::Deflate),
+          maskedData = Write(masked, PspCompression::Deflate);
+    auto millisecondsToLoad = [](const Bytes& data, Graphic** out) {
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        *out = Load(data);
+        QueryPerformanceCounter(&end);
+        return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+    };
+    Graphic *a = nullptr, *b = nullptr;
+    double plainTime = millisecondsToLoad(plainData, &a);
+    double maskedTime = millisecondsToLoad(maskedData, &b);
+    ASSERT_TRUE(b->IsLoaded());
+    EXPECT_EQ(b->GetTransparency(), kMaskColor);
+    EXPECT_EQ(b->GetPixelValue(1, 0), b->ColorToValue(kMaskColor));
+    EXPECT_EQ(b->GetPixelValue(32766, 159), b->ColorToValue(kMaskColor));
+    EXPECT_EQ(b->GetPixelColor(0, 0), ExpectedColor(plain, plain.layers[0], 0, 0));
+    EXPECT_LT(maskedTime, 4 * plainTime + 100)
+        << "plain " << plainTime << " ms, masked " << maskedTime << " ms";
     MEMDELETE(a);
     MEMDELETE(b);
 }
@@ -487,7 +541,8 @@ TEST(ImageFuzz, MutatedPspAndBmpDataNeverCrash) {
             data[at] = random() % 3 ? uint8_t(random()) : uint8_t(0xFF);
         }
         if (random() % 3 == 0) data.resize(random() % data.size());
-        Sprite* sprite = MEMNEW(Sprite, (data.data(), DWORD(data.size()), RGB(0, 0, 1)));
+        GuardedBytes guarded(data);
+        Sprite* sprite = MEMNEW(Sprite, (guarded.data(), DWORD(data.size()), RGB(0, 0, 1)));
         for (DWORD i = 0; i < sprite->GetFrameCount(); ++i) {
             Graphic* f = sprite->GetFrame(i);
             if (f->IsLoaded() && f->GetWidth() > 0) f->GetPixelColor(f->GetWidth() - 1, f->GetHeight() - 1);

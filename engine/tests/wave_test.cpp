@@ -7,6 +7,7 @@
 
 #include "cea_sound.h"
 #include "cea_wave.h"
+#include "guarded_bytes.h"
 #include "mem_manager.h"
 
 namespace {
@@ -59,26 +60,6 @@ std::vector<BYTE> Ramp8(size_t count) {
     for (size_t i = 0; i < count; i++) v[i] = static_cast<BYTE>(i * 7);
     return v;
 }
-
-// Bytes placed right before an inaccessible page, so that any read past the
-// end faults instead of passing unnoticed.
-class GuardedBytes {
-public:
-    explicit GuardedBytes(const std::vector<BYTE>& bytes) {
-        DWORD pages = static_cast<DWORD>((bytes.size() + 4095) / 4096) + 1;
-        m_base = static_cast<BYTE*>(VirtualAlloc(nullptr, pages * 4096, MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        VirtualProtect(m_base + (pages - 1) * 4096, 4096, PAGE_NOACCESS, &old);
-        m_data = m_base + (pages - 1) * 4096 - bytes.size();
-        if (!bytes.empty()) memcpy(m_data, bytes.data(), bytes.size());
-    }
-    ~GuardedBytes() { VirtualFree(m_base, 0, MEM_RELEASE); }
-    const BYTE* data() const { return m_data; }
-
-private:
-    BYTE* m_base;
-    BYTE* m_data;
-};
 
 } // namespace
 
@@ -196,6 +177,32 @@ TEST(WaveConvert, UnknownOrImpossibleFormatsLeaveNoData) {
     EXPECT_FALSE(Sound(&pcm, nullptr, 10).HasData());
 }
 
+// The converter sizes its output from the average byte rate; a format that
+// needs converting with a byte rate of 0 killed the process inside the size
+// query. Such formats are refused before any conversion call, while 8-bit PCM
+// at the mixer's rate needs no conversion and keeps its bytes whatever the
+// rate field says.
+TEST(WaveConvert, ByteRatesThatContradictTheFormatAreRefusedBeforeConversion) {
+    std::vector<BYTE> samples = Ramp8(400);
+    WAVEFORMATEX sixteenBitNoRate = {WAVE_FORMAT_PCM, 1, 22050, 0, 2, 16, 0};
+    EXPECT_FALSE(Sound(&sixteenBitNoRate, samples.data(), 400).HasData());
+    WAVEFORMATEX otherRateNoRate = {WAVE_FORMAT_PCM, 1, 44100, 0, 1, 8, 0};
+    EXPECT_FALSE(Sound(&otherRateNoRate, samples.data(), 400).HasData());
+    WAVEFORMATEX stereoWrongRate = {WAVE_FORMAT_PCM, 2, 44100, 1, 4, 16, 0};
+    EXPECT_FALSE(Sound(&stereoWrongRate, samples.data(), 400).HasData());
+
+    WAVEFORMATEX mixerFormatNoRate = {WAVE_FORMAT_PCM, 1, 22050, 0, 1, 8, 0};
+    Sound kept(&mixerFormatNoRate, samples.data(), 400);
+    ASSERT_TRUE(kept.HasData());
+    EXPECT_EQ(400u, kept.Size());
+    EXPECT_EQ(0, memcmp(samples.data(), kept.Data(), 400));
+
+    // The same refusal through a whole file, as a resource or a download would bring it.
+    std::vector<BYTE> wave = MakeWave(1, 22050, 16, samples);
+    memset(&wave[28], 0, 4); // the "fmt " chunk's average byte rate
+    EXPECT_FALSE(Sound(wave.data(), static_cast<DWORD>(wave.size())).HasData());
+}
+
 TEST(WaveLoad, FilesAndResourcesThatCannotBeReadLeaveNoData) {
     EXPECT_FALSE(Sound(TEXT("no such folder\\no such file.wav")).HasData());
     EXPECT_FALSE(Sound(GetModuleHandle(nullptr), MAKEINTRESOURCE(500)).HasData());
@@ -233,6 +240,7 @@ TEST(WaveFuzz, DamagedImagesFailCleanly) {
         seed = seed * 1103515245 + 12345;
         return (seed >> 8) & 0xFFFFFF;
     };
+    MemStats before = MemGetStats();
     int loaded = 0;
     for (int round = 0; round < 400; round++) {
         std::vector<BYTE> bad = good;
@@ -268,4 +276,5 @@ TEST(WaveFuzz, DamagedImagesFailCleanly) {
     // Edits in the sample bytes keep an image loadable; a fuzz loop that never
     // loads anything would test nothing but rejection.
     EXPECT_GT(loaded, 0);
+    EXPECT_EQ(before.liveBlocks, MemGetStats().liveBlocks);
 }

@@ -218,6 +218,42 @@ TEST_F(MemManagerTest, OverwrittenSignaturesDoNotStopTheRelease) {
     p[reinterpret_cast<MemBlock*>(p - 68)->capacity] ^= 0xFF;
 }
 
+// A caller that wrote before its block changed the capacity in the header. The release must not follow
+// it to a trailer or a free list somewhere else: the block is reported like an unknown address and kept.
+TEST_F(MemManagerTest, ABlockWhoseCapacityNoLongerFitsIsReportedNotReleased) {
+    MemStats before = MemGetStats();
+    BYTE* plain = static_cast<BYTE*>(MEMALLOC(40));
+    BYTE* large = static_cast<BYTE*>(MEMALLOC(600000));
+    MemBlock* plainHeader = reinterpret_cast<MemBlock*>(plain - sizeof(MemBlock));
+    MemBlock* largeHeader = reinterpret_cast<MemBlock*>(large - sizeof(MemBlock));
+    const DWORD plainCapacity = plainHeader->capacity, largeCapacity = largeHeader->capacity;
+    const DWORD wild[] = {0x7FFFFF00u, 0xFFFFFFF0u, 0, plainCapacity + 128 * 20000, kMemChunkSize};
+    for (DWORD capacity : wild) {
+        g_reports.clear();
+        plainHeader->capacity = capacity;
+        long line = __LINE__ + 1;
+        MEMFREE(plain);
+        ASSERT_EQ(1u, g_reports.size()) << capacity;
+        EXPECT_EQ(ExpectedReport("An invalid address was deleted.", plain, __FILE__, line), g_reports[0]);
+    }
+    g_reports.clear();
+    largeHeader->capacity = largeCapacity + 0x100000;
+    MEMFREE(large);
+    EXPECT_EQ(1u, g_reports.size());
+    g_reports.clear();
+    MEMTARE(plain);
+    EXPECT_EQ(1u, g_reports.size()) << "every look-up of the block sees the damage";
+
+    // Mended, both blocks are found and released as usual.
+    g_reports.clear();
+    plainHeader->capacity = plainCapacity;
+    largeHeader->capacity = largeCapacity;
+    MEMFREE(plain);
+    MEMFREE(large);
+    EXPECT_TRUE(g_reports.empty());
+    EXPECT_EQ(before.liveBlocks, MemGetStats().liveBlocks);
+}
+
 TEST_F(MemManagerTest, ManyLiveBlocksSharingBucketsAreFoundAndReleasedInAnyOrder) {
     std::vector<BYTE*> blocks;
     std::mt19937 random(7);
