@@ -222,6 +222,63 @@ TEST(WaveLoad, FilesAndResourcesThatCannotBeReadLeaveNoData) {
     EXPECT_EQ(300u, fromFile.Size());
 }
 
+// A copy of this test program whose resources are replaced by WAVE images
+// under named types, loaded as a data file.
+class SoundResourceModule {
+public:
+    struct Entry {
+        const WCHAR* type;
+        WORD id;
+        std::vector<BYTE> data;
+    };
+    explicit SoundResourceModule(const std::vector<Entry>& entries) {
+        WCHAR folder[MAX_PATH], self[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"vxs", 0, m_path);
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        if (!CopyFileW(self, m_path, FALSE)) return;
+        HANDLE update = BeginUpdateResourceW(m_path, TRUE);
+        if (!update) return;
+        for (const Entry& e : entries)
+            UpdateResourceW(update, e.type, MAKEINTRESOURCEW(e.id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                            const_cast<BYTE*>(e.data.data()), static_cast<DWORD>(e.data.size()));
+        if (!EndUpdateResourceW(update, FALSE)) return;
+        m_module = LoadLibraryExW(m_path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~SoundResourceModule() {
+        if (m_module) FreeLibrary(m_module);
+        DeleteFileW(m_path);
+    }
+    HMODULE module() const { return m_module; }
+
+private:
+    WCHAR m_path[MAX_PATH] = {0};
+    HMODULE m_module = nullptr;
+};
+
+// Sounds are looked up as type "SOUND" first and as "WAVE" only when there
+// is none; the sizes of the stored sounds tell which one was loaded.
+TEST(WaveLoad, ResourcesOfTypeSoundComeBeforeWave) {
+    SoundResourceModule resources({
+        {L"SOUND", 7, MakeWave(1, 22050, 8, Ramp8(100))},
+        {L"WAVE", 7, MakeWave(1, 22050, 8, Ramp8(200))},
+        {L"WAVE", 8, MakeWave(1, 22050, 8, Ramp8(300))},
+        {L"SOUND", 9, MakeWave(1, 22050, 8, Ramp8(400))},
+    });
+    ASSERT_NE(nullptr, resources.module());
+    Sound both(resources.module(), MAKEINTRESOURCE(7));
+    ASSERT_TRUE(both.HasData());
+    EXPECT_EQ(100u, both.Size()) << "the SOUND resource wins over the WAVE of the same name";
+    EXPECT_EQ(0, memcmp(Ramp8(100).data(), both.Data(), 100));
+    Sound waveOnly(resources.module(), MAKEINTRESOURCE(8));
+    ASSERT_TRUE(waveOnly.HasData());
+    EXPECT_EQ(300u, waveOnly.Size());
+    Sound soundOnly(resources.module(), MAKEINTRESOURCE(9));
+    ASSERT_TRUE(soundOnly.HasData());
+    EXPECT_EQ(400u, soundOnly.Size());
+    EXPECT_FALSE(Sound(resources.module(), MAKEINTRESOURCE(10)).HasData());
+}
+
 // Truncations at every length and a fixed number of seeded mutations of a
 // valid image (chunk sizes, identifiers, format fields): each either loads or
 // leaves no data, never reads past its input.

@@ -53,6 +53,50 @@ TEST_F(RegistryTest, PathsNameTheirRootAndSubKey) {
     EXPECT_EQ(7u, RegKey(7, string(TEXT("x"))).Options());
 }
 
+// A root name with its backslash and nothing after it is still the root,
+// with an empty sub-key, and reaches the root's own values.
+TEST_F(RegistryTest, ARootFollowedOnlyByItsBackslashNamesTheRoot) {
+    struct Case {
+        const TCHAR* path;
+        HKEY root;
+    } cases[] = {
+        {TEXT("HKLM\\"), HKEY_LOCAL_MACHINE},
+        {TEXT("hkcu\\"), HKEY_CURRENT_USER},
+        {TEXT("HkCr\\"), HKEY_CLASSES_ROOT},
+    };
+    for (const Case& c : cases) {
+        RegKey key{string(c.path)};
+        EXPECT_EQ(c.root, key.Root()) << string(c.path).Psz8();
+        EXPECT_TRUE(key.SubKey().IsEmpty()) << string(c.path).Psz8() << " gave " << key.SubKey().Psz8();
+    }
+    HKEY opened = RegKey(string(TEXT("HKCU\\"))).Open();
+    ASSERT_NE(nullptr, opened);
+    HKEY software = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyEx(opened, TEXT("Software"), 0, KEY_READ, &software))
+        << "the handle is the root itself";
+    if (software) RegCloseKey(software);
+    RegCloseKey(opened);
+}
+
+// Text stored for later expansion is still text: it is read as it is stored.
+TEST_F(RegistryTest, GetStringReadsExpandableTextAsItIsStored) {
+    const TCHAR stored[] = TEXT("%WINDIR%\\Fonts");
+    RegValue path = Value(TEXT("Expandable"));
+    ASSERT_TRUE(path.Set(REG_EXPAND_SZ, stored, sizeof stored));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), path.GetType());
+    string read(TEXT("stale"));
+    EXPECT_TRUE(path.GetString(read));
+    EXPECT_TRUE(read == stored) << read.Psz8();
+    EXPECT_EQ(14u, read.GetLength());
+
+    // Other kinds of text are not read as one string.
+    const TCHAR several[] = TEXT("a\0b\0");
+    RegValue list = Value(TEXT("List"));
+    ASSERT_TRUE(list.Set(REG_MULTI_SZ, several, sizeof several));
+    EXPECT_FALSE(list.GetString(read));
+    EXPECT_TRUE(read.IsEmpty());
+}
+
 TEST_F(RegistryTest, TypedValuesRoundTripAndMissingOnesReadEmpty) {
     RegValue text = Value(TEXT("Name"));
     EXPECT_EQ(0u, text.GetSize());
