@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <unistd.h>
 
@@ -45,6 +46,14 @@ void logLine(const std::string& line) {
     std::fprintf(stderr, "%s %s\n", stamp, line.c_str());
     std::fflush(stderr);
 }
+
+// The library listens with a backlog of five connections; a burst of new clients beyond that waits for
+// the kernel's one-second SYN retry. The server's socket is only reachable from a subclass.
+class ScoresHttpServer : public httplib::Server {
+public:
+    // Widens the queue of connections not yet accepted; false when the socket refuses.
+    bool widenBacklog(int backlog) { return ::listen(svr_sock_, backlog) == 0; }
+};
 
 double monotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -92,7 +101,7 @@ int main(int argc, char** argv) {
     }
     ScoreService service(*store, config.rateLimit);
 
-    httplib::Server server;
+    ScoresHttpServer server;
     int threads = config.threads;
     server.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
     server.set_read_timeout(5, 0);
@@ -151,6 +160,8 @@ int main(int argc, char** argv) {
                      config.port);
         return 1;
     }
+
+    if (!server.widenBacklog(512)) logLine("the connection backlog stays at the library's five");
 
     std::atomic<bool> stopping{false};
     std::thread stopper([&server, &stopping, stopSignals] {

@@ -16,12 +16,13 @@ const char* const kMigrations[] = {
     " score BIGINT NOT NULL,"
     " name TEXT NOT NULL,"
     " day INTEGER NOT NULL,"
+    " month INTEGER NOT NULL,"
     " signature BIGINT NOT NULL,"
     " lang TEXT NOT NULL,"
     " received_at TIMESTAMPTZ NOT NULL DEFAULT now(),"
     " UNIQUE (score, name, day));"
     "CREATE INDEX scores_by_score ON scores (score DESC, day, id);"
-    "CREATE INDEX scores_by_day ON scores (day, score DESC);",
+    "CREATE INDEX scores_by_month ON scores (month, score DESC, day, id);",
 };
 const int kSchemaVersion = int(sizeof(kMigrations) / sizeof(kMigrations[0]));
 // Serialises the migration of servers that start together on one database.
@@ -114,11 +115,11 @@ public:
             std::string score = std::to_string(e.score), day = std::to_string(e.day),
                         signature = std::to_string(e.signature);
             const char* values[5] = {score.c_str(), e.name.c_str(), day.c_str(), signature.c_str(), lang};
-            PGresult* r =
-                PQexecParams(c->conn,
-                             "INSERT INTO scores (score, name, day, signature, lang)"
-                             " VALUES ($1, $2, $3, $4, $5) ON CONFLICT (score, name, day) DO NOTHING",
-                             5, nullptr, values, nullptr, nullptr, 0);
+            PGresult* r = PQexecParams(c->conn,
+                                       "INSERT INTO scores (score, name, day, month, signature, lang)"
+                                       " VALUES ($1, $2, $3::integer, $3::integer / 31, $4, $5)"
+                                       " ON CONFLICT (score, name, day) DO NOTHING",
+                                       5, nullptr, values, nullptr, nullptr, 0);
             if (PQresultStatus(r) != PGRES_COMMAND_OK) {
                 error = PQerrorMessage(c->conn);
                 ok = false;
@@ -137,18 +138,20 @@ public:
         return ok;
     }
 
-    bool best(uint32_t firstDay, uint32_t lastDay, int limit, std::vector<ListedScore>& scores,
-              std::string& error) override {
+    bool best(int month, int limit, std::vector<ListedScore>& scores, std::string& error) override {
         scores.clear();
         std::unique_ptr<PgConnection> c = pool_.take(error);
         if (!c) return false;
-        std::string first = std::to_string(firstDay), last = std::to_string(lastDay),
-                    count = std::to_string(limit);
-        const char* values[3] = {first.c_str(), last.c_str(), count.c_str()};
-        PGresult* r = PQexecParams(c->conn,
-                                   "SELECT score, name, day FROM scores WHERE day BETWEEN $1 AND $2"
-                                   " ORDER BY score DESC, day ASC, id ASC LIMIT $3",
-                                   3, nullptr, values, nullptr, nullptr, 0);
+        std::string count = std::to_string(limit), which = std::to_string(month);
+        const char* values[2] = {count.c_str(), which.c_str()};
+        PGresult* r = month == kAllTime ? PQexecParams(c->conn,
+                                                       "SELECT score, name, day FROM scores"
+                                                       " ORDER BY score DESC, day ASC, id ASC LIMIT $1",
+                                                       1, nullptr, values, nullptr, nullptr, 0)
+                                        : PQexecParams(c->conn,
+                                                       "SELECT score, name, day FROM scores WHERE month = $2"
+                                                       " ORDER BY score DESC, day ASC, id ASC LIMIT $1",
+                                                       2, nullptr, values, nullptr, nullptr, 0);
         bool ok = PQresultStatus(r) == PGRES_TUPLES_OK;
         if (!ok) error = PQerrorMessage(c->conn);
         for (int row = 0; ok && row < PQntuples(r); row++) {

@@ -87,11 +87,10 @@ ServiceAnswer ScoreService::post(const ServiceRequest& request, std::time_t now,
 ServiceAnswer ScoreService::scoresPage(Language language, std::time_t now) {
     uint32_t today = dayNumberAt(now, 0);
     CivilDate date = decodeDayNumber(today);
-    uint32_t monthStart = dayNumber(CivilDate{date.year, date.month, 1});
     std::vector<ListedScore> allTime, thisMonth;
     std::string error;
-    if (!store_.best(0, 0x7FFFFFFF, kListLength, allTime, error) ||
-        !store_.best(monthStart, monthStart + 30, kListLength, thisMonth, error)) {
+    if (!store_.best(kAllTime, kListLength, allTime, error) ||
+        !store_.best(monthOf(today), kListLength, thisMonth, error)) {
         ServiceAnswer a = plain(503, "the scores cannot be read now; please try again later");
         a.note += ": " + error;
         return a;

@@ -11,6 +11,11 @@
 
 namespace scores {
 
+// Months are numbered year x 12 + month - 1, which is a day number divided by 31; each row stores its
+// month so that a month's best are one index range away however many scores the month holds.
+constexpr int kAllTime = -1;
+inline int monthOf(uint32_t day) { return int(day / 31); }
+
 struct ListedScore {
     uint32_t score = 0;
     std::string name; // as sent: spaces as "@"
@@ -24,10 +29,9 @@ public:
     // was new (an entry already stored is kept once). False with a reason, and nothing stored, on failure.
     virtual bool keep(const std::vector<ScoreEntry>& entries, Language language, std::vector<bool>& added,
                       std::string& error) = 0;
-    // The best `limit` scores whose day lies in [firstDay, lastDay], best first; ties keep the earlier
-    // date, then the earlier arrival. False with a reason on failure.
-    virtual bool best(uint32_t firstDay, uint32_t lastDay, int limit, std::vector<ListedScore>& scores,
-                      std::string& error) = 0;
+    // The best `limit` scores of all time (month kAllTime) or of one month (monthOf(day)), best first;
+    // ties keep the earlier date, then the earlier arrival. False with a reason on failure.
+    virtual bool best(int month, int limit, std::vector<ListedScore>& scores, std::string& error) = 0;
     // True when the database answers.
     virtual bool healthy(std::string& error) = 0;
 };

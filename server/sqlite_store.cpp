@@ -17,22 +17,25 @@ const char* const kMigrations[] = {
     " score INTEGER NOT NULL,"
     " name TEXT NOT NULL,"
     " day INTEGER NOT NULL,"
+    " month INTEGER NOT NULL,"
     " signature INTEGER NOT NULL,"
     " lang TEXT NOT NULL,"
     " received_at INTEGER NOT NULL,"
     " UNIQUE (score, name, day));"
     "CREATE INDEX scores_by_score ON scores (score DESC, day, id);"
-    "CREATE INDEX scores_by_day ON scores (day, score DESC);",
+    "CREATE INDEX scores_by_month ON scores (month, score DESC, day, id);",
 };
 const int kSchemaVersion = int(sizeof(kMigrations) / sizeof(kMigrations[0]));
 
 struct SqliteConnection {
     sqlite3* db = nullptr;
     sqlite3_stmt* insert = nullptr;
-    sqlite3_stmt* select = nullptr;
+    sqlite3_stmt* selectAll = nullptr;
+    sqlite3_stmt* selectMonth = nullptr;
     ~SqliteConnection() {
         sqlite3_finalize(insert);
-        sqlite3_finalize(select);
+        sqlite3_finalize(selectAll);
+        sqlite3_finalize(selectMonth);
         sqlite3_close(db);
     }
 };
@@ -63,14 +66,18 @@ std::unique_ptr<SqliteConnection> openDatabase(const std::string& path, std::str
 std::unique_ptr<SqliteConnection> openConnection(const std::string& path, std::string& error) {
     std::unique_ptr<SqliteConnection> c = openDatabase(path, error);
     if (!c) return nullptr;
-    if (sqlite3_prepare_v2(c->db,
-                           "INSERT INTO scores (score, name, day, signature, lang, received_at)"
-                           " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (score, name, day) DO NOTHING",
-                           -1, &c->insert, nullptr) != SQLITE_OK ||
+    if (sqlite3_prepare_v2(
+            c->db,
+            "INSERT INTO scores (score, name, day, month, signature, lang, received_at)"
+            " VALUES (?1, ?2, ?3, ?3 / 31, ?4, ?5, ?6) ON CONFLICT (score, name, day) DO NOTHING",
+            -1, &c->insert, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(c->db,
-                           "SELECT score, name, day FROM scores WHERE day BETWEEN ? AND ?"
+                           "SELECT score, name, day FROM scores ORDER BY score DESC, day ASC, id ASC LIMIT ?",
+                           -1, &c->selectAll, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(c->db,
+                           "SELECT score, name, day FROM scores WHERE month = ?"
                            " ORDER BY score DESC, day ASC, id ASC LIMIT ?",
-                           -1, &c->select, nullptr) != SQLITE_OK) {
+                           -1, &c->selectMonth, nullptr) != SQLITE_OK) {
         error = std::string("cannot prepare statements: ") + sqlite3_errmsg(c->db);
         return nullptr;
     }
@@ -130,6 +137,10 @@ public:
         if (entries.empty()) return true;
         std::unique_ptr<SqliteConnection> c = pool_.take(error);
         if (!c) return false;
+        // One writer of this process at a time: the others wait here in turn instead of in SQLite's busy
+        // handler, whose growing sleeps would make a burst's slowest answers far slower. Other processes on
+        // the same file still meet the busy timeout.
+        std::lock_guard<std::mutex> writing(writeMutex_);
         if (!exec(c->db, "BEGIN IMMEDIATE", error)) {
             pool_.give(std::move(c));
             return false;
@@ -163,28 +174,29 @@ public:
         return ok;
     }
 
-    bool best(uint32_t firstDay, uint32_t lastDay, int limit, std::vector<ListedScore>& scores,
-              std::string& error) override {
+    bool best(int month, int limit, std::vector<ListedScore>& scores, std::string& error) override {
         scores.clear();
         std::unique_ptr<SqliteConnection> c = pool_.take(error);
         if (!c) return false;
-        sqlite3_reset(c->select);
-        sqlite3_bind_int64(c->select, 1, firstDay);
-        sqlite3_bind_int64(c->select, 2, lastDay);
-        sqlite3_bind_int(c->select, 3, limit);
+        sqlite3_stmt* st = month == kAllTime ? c->selectAll : c->selectMonth;
+        sqlite3_reset(st);
+        if (month == kAllTime)
+            sqlite3_bind_int(st, 1, limit);
+        else
+            sqlite3_bind_int(st, 1, month), sqlite3_bind_int(st, 2, limit);
         int rc;
-        while ((rc = sqlite3_step(c->select)) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             ListedScore s;
-            s.score = uint32_t(sqlite3_column_int64(c->select, 0));
-            const unsigned char* name = sqlite3_column_text(c->select, 1);
+            s.score = uint32_t(sqlite3_column_int64(st, 0));
+            const unsigned char* name = sqlite3_column_text(st, 1);
             s.name.assign(name ? reinterpret_cast<const char*>(name) : "",
-                          size_t(sqlite3_column_bytes(c->select, 1)));
-            s.day = uint32_t(sqlite3_column_int64(c->select, 2));
+                          size_t(sqlite3_column_bytes(st, 1)));
+            s.day = uint32_t(sqlite3_column_int64(st, 2));
             scores.push_back(std::move(s));
         }
         bool ok = rc == SQLITE_DONE;
         if (!ok) error = sqlite3_errmsg(c->db);
-        sqlite3_reset(c->select);
+        sqlite3_reset(st);
         pool_.give(std::move(c));
         return ok;
     }
@@ -200,6 +212,7 @@ public:
 private:
     std::string path_;
     ConnectionPool<SqliteConnection> pool_;
+    std::mutex writeMutex_;
 };
 
 } // namespace

@@ -288,8 +288,8 @@ bool TestDatabase::insertRaw(uint32_t score, const std::string& name, uint32_t d
             std::string s = std::to_string(score), d = std::to_string(day);
             const char* values[3] = {s.c_str(), name.c_str(), d.c_str()};
             PGresult* r = PQexecParams(c,
-                                       "INSERT INTO scores (score, name, day, signature, lang)"
-                                       " VALUES ($1, $2, $3, 0, 'en')",
+                                       "INSERT INTO scores (score, name, day, month, signature, lang)"
+                                       " VALUES ($1, $2, $3::integer, $3::integer / 31, 0, 'en')",
                                        3, nullptr, values, nullptr, nullptr, 0);
             ok = PQresultStatus(r) == PGRES_COMMAND_OK;
             PQclear(r);
@@ -303,8 +303,8 @@ bool TestDatabase::insertRaw(uint32_t score, const std::string& name, uint32_t d
         sqlite3_busy_timeout(db, 10000);
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db,
-                               "INSERT INTO scores (score, name, day, signature, lang, received_at)"
-                               " VALUES (?1, ?2, ?3, 0, 'en', 0)",
+                               "INSERT INTO scores (score, name, day, month, signature, lang, received_at)"
+                               " VALUES (?1, ?2, ?3, ?3 / 31, 0, 'en', 0)",
                                -1, &st, nullptr) == SQLITE_OK) {
             sqlite3_bind_int64(st, 1, score);
             sqlite3_bind_text(st, 2, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
