@@ -9,7 +9,8 @@ OUT="${TARGET_BUILD:-$ROOT/build/target}"
 SERVER="${SERVER_BUILD:-$ROOT/build/server}"
 cmake -S "$ROOT/tools" -B "$HOST" >/dev/null
 cmake --build "$HOST" -j"$(nproc)"
-cmake -S "$ROOT/server" -B "$SERVER" >/dev/null
+# The server's agreement test runs a program of the Windows build, so it learns where that build is.
+cmake -S "$ROOT/server" -B "$SERVER" -DVEXLIN_TARGET_BUILD="$OUT" >/dev/null
 cmake --build "$SERVER" -j"$(nproc)"
 cmake -S "$ROOT" -B "$OUT" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DVEXLIN_HOST_TOOLS="$HOST" >/dev/null
 cmake --build "$OUT" -j"$(nproc)"

@@ -271,6 +271,36 @@ TEST_P(ScoresHttp, UnknownPathsAndMalformedPostsAreRefusedWhole) {
     EXPECT_EQ(9, db_->countRows());
 }
 
+// A store that fails in the middle of a post keeps none of it, says so, and takes the post again later.
+TEST_P(ScoresHttp, AFailedStoreKeepsNothingOfThePost) {
+    ServerProcess server;
+    startServer(server);
+    ASSERT_EQ(200, get(server.port(), "/health").status); // the schema exists from here on
+    bool planted =
+        db_->kind() == TestDatabase::Sqlite
+            ? db_->execute("CREATE TRIGGER refuse BEFORE INSERT ON scores WHEN NEW.score = 77775"
+                           " BEGIN SELECT RAISE(ABORT, 'planted fault'); END")
+            : db_->execute(
+                  "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                  " IF NEW.score = 77775 THEN RAISE EXCEPTION 'planted fault'; END IF; RETURN NEW; END $$;"
+                  "CREATE TRIGGER refuse BEFORE INSERT ON scores FOR EACH ROW EXECUTE FUNCTION refuse()");
+    ASSERT_TRUE(planted);
+    uint32_t d = daysAgo(1);
+    std::string post = kBase + part(88885, u"Al", d) + part(77775, u"Al", d) + part(66665, u"Al", d);
+    HttpAnswer failed = get(server.port(), post);
+    EXPECT_EQ(503, failed.status);
+    EXPECT_NE(std::string::npos, failed.body.find("nothing was kept")) << failed.body;
+    EXPECT_EQ(std::string::npos, failed.body.find("planted fault")) << failed.body; // details go to the log
+    EXPECT_NE(std::string::npos, server.log().find("planted fault"));
+    EXPECT_EQ(0, db_->countRows());
+    ASSERT_TRUE(db_->execute("DROP TRIGGER refuse" +
+                             std::string(db_->kind() == TestDatabase::Sqlite ? "" : " ON scores")));
+    HttpAnswer again = get(server.port(), post);
+    EXPECT_EQ(200, again.status);
+    EXPECT_EQ(3u, occurrences(again.body, "<li>Kept: ")) << again.body;
+    EXPECT_EQ(3, db_->countRows());
+}
+
 TEST_P(ScoresHttp, LimitsPostsPerClientAddress) {
     ServerProcess server;
     startServer(server, "3");

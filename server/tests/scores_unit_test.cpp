@@ -119,6 +119,42 @@ TEST(PostQuery, ParsesTheGamesShapeAndNamesWhatIsWrong) {
     EXPECT_FALSE(parsePostQuery("post&game&10&lang&en" + std::string(100000, '&'), q, reason));
 }
 
+// Random queries built from the pieces a post is made of, and plain noise: the parser answers each with
+// parts or a reason, and the answer page never lets input through unescaped.
+TEST(PostQuery, RandomQueriesNeverBreakTheParserOrThePage) {
+    const char* pieces[] = {"post", "game", "10",    "lang",     "en",   "eo",         "score", "&",
+                            "&",    "&",    "20000", "753988",   "%",    "%4",         "%3C",   "%00",
+                            "@",    "<x",   "\"",    "\xC4\x88", "\xFF", "4294967296", "",      "a"};
+    unsigned seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    uint32_t today = dayNumber(CivilDate{2026, 12, 7});
+    for (int round = 0; round < 20000; round++) {
+        std::string raw = round % 2 ? "post&game&10&lang&en" : "";
+        int count = int(next() % 60);
+        for (int i = 0; i < count; i++) {
+            if (next() % 8 == 0)
+                raw += char(next() % 256);
+            else
+                raw += pieces[next() % (sizeof(pieces) / sizeof(pieces[0]))];
+        }
+        PostQuery q;
+        std::string reason;
+        if (!parsePostQuery(raw, q, reason)) {
+            EXPECT_FALSE(reason.empty()) << raw;
+            continue;
+        }
+        EXPECT_LE(q.parts.size(), kMostParts);
+        std::vector<PartOutcome> outcomes;
+        for (const PostedFields& f : q.parts) {
+            ScoreEntry e;
+            outcomes.push_back(PartOutcome{f, checkEntry(f, today, e), true});
+        }
+        std::string page = renderPostAnswer(q.language, outcomes);
+        EXPECT_EQ(std::string::npos, page.find("<x")) << raw;
+        EXPECT_EQ(std::string::npos, page.find('\0')) << raw;
+    }
+}
+
 TEST(Pages, PiecesAreFormattedAndEscaped) {
     EXPECT_EQ("0", groupThousands(0));
     EXPECT_EQ("999", groupThousands(999));

@@ -279,6 +279,19 @@ bool TestDatabase::intact(std::string& problem) const {
     return ok;
 }
 
+bool TestDatabase::execute(const std::string& sql) const {
+    std::string error;
+    if (kind_ == Postgres) return pgCommand(spec_, sql, error);
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(path_.c_str(), &db) == SQLITE_OK;
+    if (ok) {
+        sqlite3_busy_timeout(db, 10000);
+        ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    sqlite3_close(db);
+    return ok;
+}
+
 bool TestDatabase::insertRaw(uint32_t score, const std::string& name, uint32_t day) const {
     std::string error;
     if (kind_ == Postgres) {

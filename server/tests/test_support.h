@@ -58,6 +58,8 @@ public:
     long countEntry(uint32_t score, const std::string& name, uint32_t day) const;
     long countRows() const;
     bool intact(std::string& problem) const;
+    // Runs SQL behind the server's back (to plant a fault); false when it fails.
+    bool execute(const std::string& sql) const;
     // Stores a row as if an older or a careless server had, for the escaping test.
     bool insertRaw(uint32_t score, const std::string& name, uint32_t day) const;
 
