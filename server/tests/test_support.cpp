@@ -148,6 +148,14 @@ std::string ServerProcess::log() const {
     return s.str();
 }
 
+bool ServerProcess::logShows(const std::string& text) const {
+    for (int i = 0; i < 250; i++) {
+        if (log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 // PostgreSQL: the private cluster the test run started (its conninfo file is named by VEXLIN_TEST_PG).
 static std::string clusterConninfo(std::string& error) {
     const char* file = std::getenv("VEXLIN_TEST_PG");

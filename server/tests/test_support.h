@@ -35,6 +35,8 @@ public:
     void kill();
     // Everything the server logged so far.
     std::string log() const;
+    // True once the log holds `text`; the line of a request is written just after its answer is sent.
+    bool logShows(const std::string& text) const;
 
 private:
     pid_t pid_ = -1;
