@@ -262,10 +262,14 @@ POINT Board::pieceCentre(int column, int row) const {
 
 void Board::rotateColour(int column, int row) {
     if (column < 0 || column >= kBoardColumns || row < 0 || row >= kBoardRows) return;
-    ScreenPiece& p = m_cells[row][column];
-    p.kind.colour = (p.kind.colour + 1) % 4;
-    p.phase = 1;
-    if (p.object) p.object->Invalidate();
+    RotatePieceColour(&m_cells[row][column]);
+}
+
+void Board::RotatePieceColour(ScreenPiece* p) {
+    if (!p) return;
+    p->kind.colour = (p->kind.colour + 1) % 4;
+    p->phase = 1;
+    if (p->object) p->object->Invalidate();
 }
 
 void Board::snapshot(PieceGrid* grid) const {

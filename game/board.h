@@ -73,6 +73,8 @@ public:
     // A piece of no board with its top-left corner at (x, y), appearing from the next frame.
     static ScreenPiece* CreateFreePiece(const GameContext* context, const PieceKind& kind, LONG x, LONG y);
     static void DestroyFreePiece(ScreenPiece* piece);
+    // The changer's turn on any piece record: next colour, and its turn animation from the start.
+    static void RotatePieceColour(ScreenPiece* piece);
 
     // Handlers of the board's timed events, each given the piece's object.
     static void StartFalling(AnimObject* object);

@@ -46,7 +46,10 @@ Game::~Game() {
     m_context->window->RemoveFilter(StylusFilter);
     if (g_tapGame == this) g_tapGame = nullptr;
     destroyBanners();
-    destroyMenuBoard();
+    // No events are run from here: they would reach this Game while it goes. The boards cancel
+    // the events of their pieces themselves.
+    if (m_menuBoard) MEMDELETE(m_menuBoard);
+    m_menuBoard = nullptr;
     if (m_board) MEMDELETE(m_board);
     m_board = nullptr;
     if (m_context->game == this) m_context->game = nullptr;

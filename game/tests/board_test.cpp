@@ -231,6 +231,15 @@ TEST_F(BoardTest, CellsPointsAndFreePieces) {
     EXPECT_EQ(3u, free->kind.colour) << "and steps its colour each cycle of nine frames";
     EXPECT_NE(RGB(0, 0, 0), rig.Shown(182, 92));
     Board::DestroyFreePiece(free);
+    ScreenPiece* changer = Board::CreateFreePiece(&rig.context, MakeKind(3, false, false, true), 40, 80);
+    rig.Frames(5);
+    Board::RotatePieceColour(changer); // the help screen's changer, once a second
+    EXPECT_EQ(0u, changer->kind.colour);
+    EXPECT_EQ(1, changer->phase);
+    rig.Frames(4);
+    EXPECT_EQ(0, changer->phase);
+    Board::DestroyFreePiece(changer);
+    EXPECT_EQ(0, rig.ObjectsAtDepth(kPieceDepth) - rig.Occupied(*board));
 }
 
 TEST_F(BoardTest, ChangerTurnsAndShowsItsTurn) {

@@ -435,3 +435,28 @@ TEST(WholeGame, SeededGameIsPlayedToItsEndTheSameWayTwice) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GameLifetime, GameGoesCleanlyInTheMiddleOfEverything) {
+    Rig rig(3);
+    rig.game->newGame(1);
+    rig.Frames(60);
+    rig.game->createMenuBoard();
+    rig.Frames(20);
+    rig.game->board()->clearAll(kNextFrame);
+    rig.game->newGame(6); // a banner and a level change pending
+    delete rig.game;
+    rig.game = nullptr;
+    EXPECT_EQ(nullptr, rig.context.game);
+    rig.Frames(60); // nothing scheduled reaches what is gone
+    EXPECT_EQ(0, rig.ObjectsAtDepth(kPieceDepth));
+    EXPECT_EQ(0, rig.ObjectsAtDepth(75));
+    const Schedule& schedule = rig.window->GetSchedule();
+    DWORD pending = 0;
+    for (DWORD i = 0; i < schedule.GetCount(); i++) pending += schedule.Get(i)->inUse;
+    EXPECT_EQ(0u, pending) << "the level's own event fell due with no game to take it";
+    rig.Tap(100, 100); // the stylus handler left with the game
+}
+
+} // namespace
