@@ -39,7 +39,7 @@ SkinControl::SkinControl(SkinWindow* owner, SKINWINDOWINSET* page, DWORD type, D
       checked_(FALSE), visible_(TRUE), radioGroup_(0), graphics_(nullptr), ownGraphics_(nullptr),
       second_(nullptr), object_(nullptr), progress_(0), scrollMin_(0), scrollMax_(100), scrollPage_(0),
       scrollPos_(0), dragOffset_(0), pressedPart_(spNONE), scrollTarget_(nullptr), caret_(0), anchor_(0),
-      selectedItem_(-1) {
+      selectedItem_(-1), forcedRow_(-1) {
     x_.flags = y_.flags = 0;
     x_.offset = y_.offset = x_.size = y_.size = 0;
     SetRectEmpty(&rect_);
@@ -263,18 +263,29 @@ LONG SkinControl::MeasureText(LONG width) {
 }
 
 BOOL SkinControl::IsEffectivelyEnabled() const {
+    if (forcedRow_ >= 0) return forcedRow_ >= 1;
     if (!enabled_) return FALSE;
     // A scroll bar whose range fits within its page has nothing to scroll.
     if ((type_ == sctVSCROLL || type_ == sctHSCROLL) && scrollMax_ - scrollMin_ <= scrollPage_) return FALSE;
     return TRUE;
 }
 
+void SkinControl::ForceState(LONG row) {
+    forcedRow_ = row < 0 || row > 3 ? -1 : row;
+    LayoutText();
+    Invalidate();
+}
+
 BOOL SkinControl::IsHot() const {
+    if (forcedRow_ >= 0) return forcedRow_ >= 2;
     if (!owner_ || !IsEffectivelyEnabled() || owner_->GetHotControl() != this) return FALSE;
     return !owner_->IsButtonDown() || owner_->GetPressedControl() == this;
 }
 
-BOOL SkinControl::IsPressed() const { return IsHot() && owner_->GetPressedControl() == this; }
+BOOL SkinControl::IsPressed() const {
+    if (forcedRow_ >= 0) return forcedRow_ == 3;
+    return IsHot() && owner_->GetPressedControl() == this;
+}
 
 DWORD SkinControl::StateRow() const {
     if (IsPressed()) return 3;
@@ -712,7 +723,9 @@ void SkinControl::DrawScrollBar(Graphic* target, const RECT& clip) {
     GetThumb(&trackStart, &trackLength, &thumbStart, &thumbLength);
     DWORD baseRow = IsEffectivelyEnabled() ? 1 : 0;
     DWORD hotPart = spNONE;
-    if (IsHot()) {
+    if (forcedRow_ >= 2) {
+        hotPart = spTHUMB;
+    } else if (IsHot()) {
         POINT mouse;
         GetCursorPos(&mouse);
         ScreenToClient(owner_->GetHandle(), &mouse);

@@ -140,6 +140,9 @@ public:
     DWORD StateRow() const;
     DWORD CellIndex() const;
     BOOL WantsFocus() const;
+    // Draws the control as if in state row 0 to 3 whatever the mouse does (-1: as it is), for pictures
+    // of every state made by tools.
+    void ForceState(LONG row);
 
     // Whether the control takes a press at a window point.
     BOOL HitTest(POINT point) const;
@@ -205,4 +208,5 @@ private:
     DWORD caret_, anchor_;
     cetl::vector<string> items_;
     LONG selectedItem_;
+    LONG forcedRow_;
 };

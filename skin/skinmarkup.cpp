@@ -279,6 +279,12 @@ LONG MarkupLayout::Layout(const string& source, LONG width, const MarkupStyle& b
             // Break at the last blank that still fits; the blanks at a break are not drawn.
             DWORD cut = fit;
             while (cut > 0 && text[position + cut] != ' ' && text[position + cut] != '\t') --cut;
+            // Blanks alone before the break make no word: that is nothing fitting either.
+            DWORD firstWord = 0;
+            while (firstWord < cut &&
+                   (text[position + firstWord] == ' ' || text[position + firstWord] == '\t'))
+                ++firstWord;
+            if (firstWord == cut && x > 0) cut = 0;
             if (cut > 0) {
                 take = cut;
                 skip = cut;
@@ -287,7 +293,10 @@ LONG MarkupLayout::Layout(const string& source, LONG width, const MarkupStyle& b
                     ++skip;
                 skip -= take;
             } else if (x > 0) {
-                newLine = true; // nothing fits after what the line holds: try again on a new line
+                // Nothing fits after what the line holds: try again on a new line, which does not start
+                // with the blanks that separated the words.
+                newLine = true;
+                while (position < length && (text[position] == ' ' || text[position] == '\t')) ++position;
                 continue;
             } else {
                 take = fit > 0 ? fit : 1; // a word wider than the line is split where it no longer fits

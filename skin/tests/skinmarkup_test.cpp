@@ -181,6 +181,11 @@ TEST(MarkupLayout, AWordWiderThanTheLineIsSplitWhereItNoLongerFits) {
     EXPECT_EQ("cdefgh", moved.Text(1));
     EXPECT_EQ(0, moved.Rect(1).left);
     EXPECT_EQ(16, moved.Rect(1).top);
+    // A run moved to the next line leaves its leading blanks behind.
+    Laid blanks("<b>abcdef</b>  gh", 50);
+    ASSERT_EQ(2u, blanks.layout.GetRunCount());
+    EXPECT_EQ("gh", blanks.Text(1));
+    ExpectRect(blanks.Rect(1), 0, 16, 14, 30);
 }
 
 TEST(MarkupLayout, LinesAlignRightOrCentreByTheirOwnWidth) {
