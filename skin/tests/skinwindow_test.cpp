@@ -454,4 +454,74 @@ TEST_F(SkinWindowTest, PagesInsetAndDestroyedAndControlAccess) {
     window->SetText(99999, string("nothing")); // unknown identifiers are ignored
 }
 
+std::string g_opened;
+void RecordLink(const string& target) { g_opened = target.Psz8(); }
+
+TEST(SkinWindowResize, ZonesResizeWithinTheLimitsAndControlsFollow) {
+    Members members = DefaultMembers();
+    std::string text(members["skin.txt"].begin(), members["skin.txt"].end());
+    members["skin.txt"] = Text(text + "\nwindow size xminimum = 250\nwindow size ymaximum = 300\n");
+    Skin skin;
+    OpenMembers(skin, members);
+    SkinWindow* window = SkinWindow::Create(&skin, string(), Recorder, 120, 0, nullptr);
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(window->IsResizable());
+    EXPECT_FALSE(window->HasCloseBox());
+    SIZE minimum, maximum;
+    window->GetSizeLimits(&minimum, &maximum);
+    EXPECT_EQ(250, minimum.cx);
+    EXPECT_EQ(40, minimum.cy); // twice the corner cell
+    EXPECT_EQ(300, maximum.cy);
+    RECT work;
+    SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(work.right - work.left - 1, maximum.cx);
+
+    SkinControl* grow = window->GetControl(1202);
+    window->SetControlLayout(1202, slGROW, kSkinKeep, kSkinKeep, kSkinKeep, kSkinKeep, kSkinKeep);
+    LONG growWidth = grow->GetRect().right - grow->GetRect().left;
+    RECT before;
+    GetWindowRect(window->GetHandle(), &before);
+    LONG width = before.right - before.left, height = before.bottom - before.top;
+    SkinControl* none;
+    POINT corner = {width - 2, height - 2};
+    ASSERT_EQ(static_cast<DWORD>(szBOTTOMRIGHT), window->HitZone(corner, &none));
+    Mouse(window->GetHandle(), WM_LBUTTONDOWN, corner);
+    Mouse(window->GetHandle(), WM_MOUSEMOVE, POINT{corner.x + 40, corner.y + 500});
+    Mouse(window->GetHandle(), WM_LBUTTONUP, POINT{corner.x + 40, corner.y + 500});
+    RECT after;
+    GetWindowRect(window->GetHandle(), &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(width + 40, after.right - after.left);
+    EXPECT_EQ(300, after.bottom - after.top); // held at the maximum
+    EXPECT_EQ(growWidth + 40, grow->GetRect().right - grow->GetRect().left);
+    // The left edge cannot pass the minimum: the right edge stays where it is.
+    POINT left = {1, 40};
+    ASSERT_EQ(static_cast<DWORD>(szLEFT), window->HitZone(left, &none));
+    Mouse(window->GetHandle(), WM_LBUTTONDOWN, left);
+    Mouse(window->GetHandle(), WM_MOUSEMOVE, POINT{left.x + 1000, left.y});
+    Mouse(window->GetHandle(), WM_LBUTTONUP, POINT{left.x + 1000, left.y});
+    RECT narrow;
+    GetWindowRect(window->GetHandle(), &narrow);
+    EXPECT_EQ(250, narrow.right - narrow.left);
+    EXPECT_EQ(after.right, narrow.right);
+
+    // A link in a static text opens its target; the rest of the text takes no press.
+    SkinSetLinkOpener(RecordLink);
+    SkinControl* mail = window->GetControl(1201);
+    ASSERT_EQ(3u, mail->GetLayout().GetRunCount());
+    RECT link = mail->GetLayout().GetRun(1).rect;
+    const SKINTEXTSTYLE& style = mail->GetTextStyle();
+    POINT on = {mail->GetRect().left + style.left + (link.left + link.right) / 2,
+                mail->GetRect().top + style.top + (link.top + link.bottom) / 2};
+    SkinControl* under = nullptr;
+    window->HitZone(POINT{mail->GetRect().left + style.left + 1, on.y}, &under);
+    EXPECT_EQ(nullptr, under); // the plain words before the link
+    window->HitZone(on, &under);
+    EXPECT_EQ(mail, under);
+    Click(window->GetHandle(), on);
+    EXPECT_EQ("mailto:help@vexlin.example", g_opened);
+    SkinSetLinkOpener(nullptr);
+    window->Destroy();
+}
+
 } // namespace

@@ -2,10 +2,12 @@
 // missing required picture and every bad value with its member and key, and renders a sample window with
 // every control kind in every state, and a message box of each kind, to BMP files.
 //   skincheck <skin archive> [output folder]
+//   skincheck --show <skin archive> <seconds>   shows the sample window on the screen for a while
 // Exit status: 0 when the skin has no fault, 1 when it has faults, 2 when it cannot be opened.
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "cea_anim_window.h"
 #include "cea_graphic.h"
@@ -203,9 +205,34 @@ void RenderMessages(Skin& skin, const std::string& folder) {
     }
 }
 
+// The sample window on the screen, live, for a screenshot.
+int ShowSample(const char* path, DWORD seconds) {
+    Skin skin;
+    try {
+        skin.OpenFile(path);
+        SkinWindow* window = SkinWindow::Create(&skin, string(), Quiet, 100, 0, nullptr);
+        if (!window) return 2;
+        window->SetChecked(1003, TRUE);
+        window->SetChecked(1005, TRUE);
+        window->SetProgress(1006, 50);
+        window->SetText(1008, string("Vexlin"));
+        ShowWindow(window->GetHandle(), SW_SHOW);
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < seconds * 1000 && window->GetAnimWindow())
+            window->GetAnimWindow()->Play(1);
+        window->Destroy();
+    } catch (const cetl::exception& e) {
+        printf("FAULT: %s\n", e.message().Psz8());
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 4 && lstrcmpA(argv[1], "--show") == 0)
+        return ShowSample(argv[2], static_cast<DWORD>(atoi(argv[3])));
     if (argc < 2) {
         printf("usage: skincheck <skin archive> [output folder]\n");
         return 2;
