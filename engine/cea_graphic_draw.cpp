@@ -315,13 +315,16 @@ void Graphic::Draw(Graphic* target, int x, int y, int sx, int sy, int width, int
 
 void Graphic::DrawTo(Graphic* target, int x, int y, const RECT& clip) {
     if (!valid_ || x >= clip.right || y >= clip.bottom) return;
-    int skipLeft = x < clip.left ? clip.left - x : 0;
-    int skipTop = y < clip.top ? clip.top - y : 0;
-    int startX = x + skipLeft, startY = y + skipTop;
-    int width = GetWidth() - skipLeft, height = GetHeight() - skipTop;
+    // In 64 bits: a clip may span the whole LONG range, whose differences do not fit an int.
+    long long skipLeft = x < clip.left ? static_cast<long long>(clip.left) - x : 0;
+    long long skipTop = y < clip.top ? static_cast<long long>(clip.top) - y : 0;
+    long long startX = x + skipLeft, startY = y + skipTop;
+    long long width = GetWidth() - skipLeft, height = GetHeight() - skipTop;
     if (width > clip.right - startX) width = clip.right - startX;
     if (height > clip.bottom - startY) height = clip.bottom - startY;
-    if (width > 0 && height > 0) Draw(target, startX, startY, skipLeft, skipTop, width, height);
+    if (width > 0 && height > 0)
+        Draw(target, static_cast<int>(startX), static_cast<int>(startY), static_cast<int>(skipLeft),
+             static_cast<int>(skipTop), static_cast<int>(width), static_cast<int>(height));
 }
 
 // ---- to device contexts ----

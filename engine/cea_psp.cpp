@@ -130,14 +130,22 @@ bool ReadChannel(Cursor& c, DWORD limit, Channel& channel) {
 void ApplyImageChannel(Graphic* target, const Rect32& rect, const BYTE* bytes, DWORD length,
                        DWORD channelType, LoadState& state) {
     static const int shifts[4] = {0, 16, 8, 0};
-    DWORD i = 0;
-    for (LONG y = rect.top; y < rect.bottom && i < length; ++y) {
-        for (LONG x = rect.left; x < rect.right && i < length; ++x, ++i) {
+    // The channel's rows are as wide as its rectangle, which may reach far
+    // outside the picture; only the part inside the picture is walked.
+    LONG rectWidth = rect.right - rect.left;
+    LONG top = rect.top > 0 ? rect.top : 0, left = rect.left > 0 ? rect.left : 0;
+    LONG bottom = rect.bottom < target->GetHeight() ? rect.bottom : target->GetHeight();
+    LONG right = rect.right < target->GetWidth() ? rect.right : target->GetWidth();
+    for (LONG y = top; y < bottom; ++y) {
+        ULONGLONG rowStart = static_cast<ULONGLONG>(y - rect.top) * static_cast<ULONGLONG>(rectWidth);
+        if (rowStart >= length) break;
+        for (LONG x = left; x < right; ++x) {
+            ULONGLONG i = rowStart + static_cast<ULONGLONG>(x - rect.left);
+            if (i >= length) break;
             if (channelType == kComposite) {
                 target->SetPixelValue(x, y, bytes[i]);
             } else {
                 DWORD value = target->GetPixelValue(x, y);
-                if (value == 0xFFFFFFFF && target->GetDepth() != 32) continue; // outside the image
                 int shift = shifts[channelType];
                 target->SetPixelValue(x, y,
                                       (value & ~(0xFFu << shift)) | static_cast<DWORD>(bytes[i]) << shift);
@@ -181,10 +189,12 @@ void ApplyMaskChannel(Graphic* target, const Rect32& rect, const BYTE* bytes, DW
         }
     } else if (belowFull) {
         BYTE* map = target->GetOpacityMap();
+        // One palette look-up for the whole mask, not one per transparent pixel.
+        DWORD maskValue = target->ColorToValue(kMaskColor);
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 if (MaskAt(rect, bytes, length, x, y) != 0) continue;
-                target->SetPixelColor(x, y, kMaskColor);
+                target->SetPixelValue(x, y, maskValue);
                 if (map) map[y * width + x] = 0;
             }
         }

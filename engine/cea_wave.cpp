@@ -121,6 +121,17 @@ bool WaveToMixerFormat(const WAVEFORMATEX* format, const BYTE* data, DWORD size,
         ((format->wBitsPerSample != 8 && format->wBitsPerSample != 16) ||
          format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8))
         return false;
+    // The audio compression manager sizes its output from the average byte
+    // rate; a rate of 0 (or, for PCM, one that contradicts the block size)
+    // makes some converters abort the whole process inside the size query.
+    // Only a format that needs converting reaches them, so 8-bit PCM at the
+    // mixer's rate is kept whatever its byte rate says.
+    bool needsConversion = format->wFormatTag != WAVE_FORMAT_PCM || format->nSamplesPerSec != kMixerRate ||
+                           format->wBitsPerSample != kMixerBits;
+    if (needsConversion && (!format->nAvgBytesPerSec ||
+                            (format->wFormatTag == WAVE_FORMAT_PCM &&
+                             format->nAvgBytesPerSec != format->nSamplesPerSec * format->nBlockAlign)))
+        return false;
     const WAVEFORMATEX* current = format;
     const BYTE* bytes = data;
     DWORD count = size;

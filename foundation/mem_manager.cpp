@@ -187,10 +187,32 @@ void* Allocate(DWORD requested, DWORD kind, void* object, const char* tag, const
     return kind == kMemKindObject ? object : block->user;
 }
 
+// Whether a block's header still describes a block that fits where it lives: a
+// caller that wrote before its block may have changed the capacity, and the
+// trailer, the free list and the chunk walk all go by it.
+bool HeaderFits(const MemBlock* block) {
+    if (block->large > 1 || block->kind > kMemKindObject) return false;
+    DWORD total = block->capacity + kMemBlockOverhead;
+    if (total < block->capacity) return false;
+    if (block->large) {
+        SIZE_T size = LocalSize(const_cast<MemBlock*>(block));
+        return !block->chunk && total > kMemLargeThreshold && total <= size;
+    }
+    // A chunk's carved tail may have any total of at least 128 bytes, not only a multiple of 128.
+    if (total < 128 || ClassOf(total) >= kMemClasses || !block->chunk) return false;
+    // Checked by address alone: a damaged chunk pointer is never followed.
+    UINT_PTR first = reinterpret_cast<UINT_PTR>(block->chunk) + sizeof(MemChunk);
+    UINT_PTR end = reinterpret_cast<UINT_PTR>(block->chunk) + kMemChunkSize;
+    UINT_PTR at = reinterpret_cast<UINT_PTR>(block);
+    return at >= first && at < end && total <= end - at;
+}
+
+// The block of a live address; null for an unknown address and for a block
+// whose header no longer fits, which is then reported like an unknown one.
 MemBlock* Lookup(MemoryManager& m, const void* address) {
     if (!address) return nullptr;
     for (MemBlock* b = m.buckets[BucketOf(address)]; b; b = b->hashNext)
-        if (b->user == address || b->object == address) return b;
+        if (b->user == address || b->object == address) return HeaderFits(b) ? b : nullptr;
     return nullptr;
 }
 

@@ -203,7 +203,7 @@ bool RegValue::GetString(string& text) const {
     DWORD characters = size / sizeof(TCHAR);
     // Room for a terminator that the stored text may lack.
     TCHAR* buffer = text.GetBuffer(characters + 1);
-    if (!Query(&type, buffer, &size)) {
+    if (!buffer || !Query(&type, buffer, &size)) {
         text = TEXT("");
         return false;
     }

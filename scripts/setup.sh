@@ -12,15 +12,8 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-PACKAGES=(
-  # cross toolchain for 32-bit Windows
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  libz-mingw-w64-dev googletest
-  # running and testing
-  wine wine32:i386 xvfb xdotool imagemagick x11-utils
-  # host-side asset tools
-  build-essential cmake pkg-config clang-format zlib1g-dev liblzo2-dev libfreetype-dev fonts-dejavu-core
-)
+# Every package named in scripts/requirements.txt, once each.
+mapfile -t PACKAGES < <(grep -v -E '^[[:space:]]*(#|$)' "$ROOT/scripts/requirements.txt" | awk '{print $1}' | awk '!seen[$0]++')
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -74,3 +67,6 @@ if [ ! -f "$LZO_PREFIX/lib/liblzo2.a" ]; then
   rm -rf "$DEPS/lzo-build"
   echo "setup: LZO cross-built into $LZO_PREFIX"
 fi
+
+# Everything the build and the tests look up outside the tree must now be there.
+"$ROOT/scripts/check-env.sh"

@@ -27,7 +27,7 @@ const DWORD kEndOfBlock = 0x2000;
 const DWORD kLink = 0x1000;
 
 const DWORD kMaxCodeLength = 15;
-const DWORD kLiteralMainBits = 10;
+const DWORD kLiteralMainBits = 9;
 const DWORD kDistanceMainBits = 8;
 const DWORD kCodeLengthMainBits = 7; // code-length codes are at most 7 bits: no subtables
 
@@ -37,20 +37,20 @@ const DWORD kLiteralTableSize = (1 << kLiteralMainBits) + 288 * (1 << (kMaxCodeL
 const DWORD kDistanceTableSize = (1 << kDistanceMainBits) + 32 * (1 << (kMaxCodeLength - kDistanceMainBits));
 const DWORD kCodeLengthTableSize = 1 << kCodeLengthMainBits;
 
-const WORD kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                              31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const BYTE kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                               2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const WORD kDistanceBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
-                                33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
-                                1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const BYTE kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr WORD kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr BYTE kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                   2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr WORD kDistanceBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr BYTE kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 const BYTE kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 [[noreturn]] void Fail(const CHAR* text) { throw cetl::exception(text); }
 
-DWORD LiteralSymbolEntry(DWORD symbol) {
+constexpr DWORD LiteralSymbolEntry(DWORD symbol) {
     if (symbol < 256) return kLiteral | (symbol << 16);
     if (symbol == 256) return kEndOfBlock;
     if (symbol <= 285)
@@ -58,12 +58,24 @@ DWORD LiteralSymbolEntry(DWORD symbol) {
     return 0;
 }
 
-DWORD DistanceSymbolEntry(DWORD symbol) {
+constexpr DWORD DistanceSymbolEntry(DWORD symbol) {
     if (symbol < 30) return kMatch | (DWORD(kDistanceBase[symbol]) << 16) | (kDistanceExtra[symbol] << 8);
     return 0;
 }
 
-DWORD CodeLengthSymbolEntry(DWORD symbol) { return kLiteral | (symbol << 16); }
+constexpr DWORD CodeLengthSymbolEntry(DWORD symbol) { return kLiteral | (symbol << 16); }
+
+// The entries of every symbol of an alphabet, computed by the compiler.
+template <DWORD count, DWORD (*symbolEntry)(DWORD)>
+struct SymbolEntries {
+    DWORD entry[count];
+    constexpr SymbolEntries() : entry() {
+        for (DWORD symbol = 0; symbol < count; ++symbol) entry[symbol] = symbolEntry(symbol);
+    }
+};
+constexpr SymbolEntries<288, LiteralSymbolEntry> kLiteralEntries;
+constexpr SymbolEntries<32, DistanceSymbolEntry> kDistanceEntries;
+constexpr SymbolEntries<19, CodeLengthSymbolEntry> kCodeLengthEntries;
 
 struct HuffmanTable {
     DWORD* entries;
@@ -71,10 +83,12 @@ struct HuffmanTable {
     DWORD maxLength; // the longest code: deciding whether a failed lookup ran out of input
 };
 
+// The low `length` bits of `code` in reverse order: codes are sent from their most significant bit.
 DWORD Reverse(DWORD code, DWORD length) {
-    DWORD reversed = 0;
-    for (DWORD i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-    return reversed;
+    static const BYTE kNibble[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+    DWORD reversed = (DWORD(kNibble[code & 15]) << 12) | (DWORD(kNibble[(code >> 4) & 15]) << 8) |
+                     (DWORD(kNibble[(code >> 8) & 15]) << 4) | kNibble[(code >> 12) & 15];
+    return reversed >> (16 - length);
 }
 
 // Fills `table` with the canonical code of `lengths` (RFC 1951, 3.2.2). Returns false for a set without
@@ -82,7 +96,7 @@ DWORD Reverse(DWORD code, DWORD length) {
 // the patterns no code begins with stay zero. Lengths above 15 are refused as an invalid code index;
 // they cannot come from a stream, whose code lengths are at most 15.
 bool BuildTable(HuffmanTable& table, DWORD* entries, DWORD mainBits, const BYTE* lengths, DWORD count,
-                DWORD (*symbolEntry)(DWORD)) {
+                const DWORD* symbolEntries) {
     DWORD perLength[kMaxCodeLength + 1] = {};
     for (DWORD symbol = 0; symbol < count; ++symbol) {
         if (lengths[symbol] > kMaxCodeLength) Fail(kInflateInvalidCode);
@@ -106,30 +120,34 @@ bool BuildTable(HuffmanTable& table, DWORD* entries, DWORD mainBits, const BYTE*
     }
     DWORD reversed[288];
     DWORD mainSize = 1u << mainBits, mainMask = mainSize - 1;
-    BYTE subBits[1 << kLiteralMainBits] = {};
+    // The main-table prefixes of the long codes, in the order first met, and the bits of each subtable.
+    BYTE subBits[1 << kLiteralMainBits];
+    WORD linked[288];
+    DWORD linkCount = 0;
+    if (maxLength > mainBits) memset(subBits, 0, mainSize);
     for (DWORD symbol = 0; symbol < count; ++symbol) {
         DWORD length = lengths[symbol];
         if (!length) continue;
         reversed[symbol] = Reverse(nextCode[length]++, length);
         if (length > mainBits) {
-            BYTE& bits = subBits[reversed[symbol] & mainMask];
-            if (length - mainBits > bits) bits = BYTE(length - mainBits);
+            DWORD prefix = reversed[symbol] & mainMask;
+            if (!subBits[prefix]) linked[linkCount++] = WORD(prefix);
+            if (length - mainBits > subBits[prefix]) subBits[prefix] = BYTE(length - mainBits);
         }
     }
-    memset(entries, 0, mainSize * sizeof(DWORD));
+    // A complete code fills every slot; only an incomplete one leaves patterns that begin no code.
+    if (left > 0) memset(entries, 0, mainSize * sizeof(DWORD));
     DWORD used = mainSize;
-    if (maxLength > mainBits) {
-        for (DWORD prefix = 0; prefix < mainSize; ++prefix) {
-            if (!subBits[prefix]) continue;
-            entries[prefix] = kLink | (used << 16) | (DWORD(subBits[prefix]) << 8) | mainBits;
-            memset(entries + used, 0, (1u << subBits[prefix]) * sizeof(DWORD));
-            used += 1u << subBits[prefix];
-        }
+    for (DWORD link = 0; link < linkCount; ++link) {
+        DWORD prefix = linked[link];
+        entries[prefix] = kLink | (used << 16) | (DWORD(subBits[prefix]) << 8) | mainBits;
+        if (left > 0) memset(entries + used, 0, (1u << subBits[prefix]) * sizeof(DWORD));
+        used += 1u << subBits[prefix];
     }
     for (DWORD symbol = 0; symbol < count; ++symbol) {
         DWORD length = lengths[symbol];
         if (!length) continue;
-        DWORD entry = symbolEntry(symbol);
+        DWORD entry = symbolEntries[symbol];
         if (length <= mainBits) {
             for (DWORD i = reversed[symbol]; i < mainSize; i += 1u << length) entries[i] = entry | length;
         } else {
@@ -152,16 +170,45 @@ struct InflateTables {
     DWORD literal[kLiteralTableSize];
     DWORD distance[kDistanceTableSize];
     DWORD codeLength[kCodeLengthTableSize];
-    DWORD fixedLiteral[1 << kLiteralMainBits];
-    DWORD fixedDistance[1 << kDistanceMainBits];
 };
 
-// Releases the tables however the call ends.
+// The fixed codes never change: they are built once, on first use, and only read after that, so every
+// call shares them without a lock.
+struct FixedTables {
+    DWORD literalEntries[1 << kLiteralMainBits];
+    DWORD distanceEntries[1 << kDistanceMainBits];
+    HuffmanTable literal;
+    HuffmanTable distance;
+    FixedTables() {
+        BYTE lengths[288];
+        memset(lengths, 8, 144);
+        memset(lengths + 144, 9, 112);
+        memset(lengths + 256, 7, 24);
+        memset(lengths + 280, 8, 8);
+        BuildTable(literal, literalEntries, kLiteralMainBits, lengths, 288, kLiteralEntries.entry);
+        memset(lengths, 5, 30);
+        BuildTable(distance, distanceEntries, kDistanceMainBits, lengths, 30, kDistanceEntries.entry);
+    }
+};
+
+const FixedTables& Fixed() {
+    static const FixedTables tables; // constructed once, thread-safely
+    return tables;
+}
+
+// The tables of dynamic blocks, made on the first one (a stream of stored and fixed blocks needs none)
+// and released however the call ends.
 struct TablesHolder {
     InflateTables* tables;
-    TablesHolder() : tables(static_cast<InflateTables*>(MEMALLOC(sizeof(InflateTables)))) {}
+    TablesHolder() : tables(nullptr) {}
     ~TablesHolder() {
         if (tables) MEMFREE(tables);
+    }
+    InflateTables* Get() {
+        if (!tables) tables = static_cast<InflateTables*>(MEMALLOC(sizeof(InflateTables)));
+        // Without room for its tables the decoder cannot decode the block.
+        if (!tables) Fail(kInflateBadContent);
+        return tables;
     }
 };
 
@@ -173,9 +220,9 @@ inline DWORD LoadWord(const BYTE* p) {
 
 class Inflater {
 public:
-    Inflater(const BYTE* input, DWORD inputSize, BYTE* output, DWORD outputCapacity, InflateTables* tables)
+    Inflater(const BYTE* input, DWORD inputSize, BYTE* output, DWORD outputCapacity)
         : in_(input), inEnd_(input + inputSize), outStart_(output), out_(output),
-          outEnd_(output + outputCapacity), hold_(0), bits_(0), tables_(tables), fixedBuilt_(false) {}
+          outEnd_(output + outputCapacity), hold_(0), bits_(0) {}
 
     DWORD Run() {
         DWORD last;
@@ -257,20 +304,8 @@ private:
     }
 
     void FixedBlock() {
-        if (!fixedBuilt_) {
-            BYTE lengths[288];
-            memset(lengths, 8, 144);
-            memset(lengths + 144, 9, 112);
-            memset(lengths + 256, 7, 24);
-            memset(lengths + 280, 8, 8);
-            BuildTable(fixedLiteral_, tables_->fixedLiteral, kLiteralMainBits, lengths, 288,
-                       LiteralSymbolEntry);
-            memset(lengths, 5, 30);
-            BuildTable(fixedDistance_, tables_->fixedDistance, kDistanceMainBits, lengths, 30,
-                       DistanceSymbolEntry);
-            fixedBuilt_ = true;
-        }
-        HuffmanBlock(fixedLiteral_, fixedDistance_);
+        const FixedTables& fixed = Fixed();
+        HuffmanBlock(fixed.literal, fixed.distance);
     }
 
     // Decodes `count` code lengths with the code-length code. A repeat of the previous length needs one
@@ -301,24 +336,25 @@ private:
     }
 
     void DynamicBlock() {
+        InflateTables* tables = tables_.Get();
         DWORD literals = Bits(5) + 257;
         DWORD distances = Bits(5) + 1;
         DWORD codeLengthCodes = Bits(4) + 4;
         BYTE lengths[19] = {};
         for (DWORD i = 0; i < codeLengthCodes; ++i) lengths[kCodeLengthOrder[i]] = BYTE(Bits(3));
         HuffmanTable codeLengths;
-        if (!BuildTable(codeLengths, tables_->codeLength, kCodeLengthMainBits, lengths, 19,
-                        CodeLengthSymbolEntry))
+        if (!BuildTable(codeLengths, tables->codeLength, kCodeLengthMainBits, lengths, 19,
+                        kCodeLengthEntries.entry))
             Fail(kInflateBadContent);
         BYTE literalLengths[288], distanceLengths[32];
         ReadLengths(codeLengths, literalLengths, literals);
         ReadLengths(codeLengths, distanceLengths, distances);
         HuffmanTable literal, distance;
-        if (!BuildTable(literal, tables_->literal, kLiteralMainBits, literalLengths, literals,
-                        LiteralSymbolEntry))
+        if (!BuildTable(literal, tables->literal, kLiteralMainBits, literalLengths, literals,
+                        kLiteralEntries.entry))
             Fail(kInflateBadContent);
-        if (!BuildTable(distance, tables_->distance, kDistanceMainBits, distanceLengths, distances,
-                        DistanceSymbolEntry))
+        if (!BuildTable(distance, tables->distance, kDistanceMainBits, distanceLengths, distances,
+                        kDistanceEntries.entry))
             Fail(kInflateBadContent);
         HuffmanBlock(literal, distance);
     }
@@ -360,17 +396,22 @@ private:
         }
     }
 
-    // Decodes while at least 16 input bytes and room for the longest match remain, so that no read or
-    // write in between needs a check. The hold is refilled a word at a time; the bits above the counted
-    // ones are then the stream's next bits, which a later refill ORs in again unchanged. Returns true at
-    // the end of the block; on leaving, the whole bytes still in the hold go back to the input.
+    // Decodes while at least 10 input bytes and room for the longest match and 8 bytes more remain, so
+    // that no read or write in between needs a check: a symbol takes at most three refills, each moving on
+    // at most 3 bytes and loading 4. The hold is refilled a word at a time; the bits above the counted ones
+    // are then the stream's next bits, which a later refill ORs in again unchanged. Returns true at the end
+    // of the block; on leaving, the whole bytes still in the hold go back to the input.
     bool FastLoop(const HuffmanTable& literal, const HuffmanTable& distance) {
         const DWORD* literalEntries = literal.entries;
         const DWORD* distanceEntries = distance.entries;
         const DWORD literalMask = (1u << literal.mainBits) - 1, distanceMask = (1u << distance.mainBits) - 1;
         const DWORD literalBits = literal.mainBits, distanceBits = distance.mainBits;
+        // Locals throughout: every byte written could alias the members, which would be read again.
         const BYTE* in = in_;
+        const BYTE* const inEnd = inEnd_;
         BYTE* out = out_;
+        BYTE* const outStart = outStart_;
+        BYTE* const outEnd = outEnd_;
         DWORD hold = hold_, bits = bits_;
         bool ended = false;
 #define VEXLIN_REFILL()                                                                                      \
@@ -379,7 +420,7 @@ private:
         in += (31 - bits) >> 3;                                                                              \
         bits |= 24;                                                                                          \
     } while (0)
-        while (inEnd_ - in >= 16 && outEnd_ - out >= 258) {
+        while (inEnd - in >= 10 && outEnd - out >= 258 + 8) {
             VEXLIN_REFILL();
             DWORD entry = literalEntries[hold & literalMask];
             if (entry & kLink) {
@@ -392,6 +433,16 @@ private:
             bits -= length;
             if (entry & kLiteral) {
                 *out++ = BYTE(entry >> 16);
+                // Literals come in runs: up to two more whose codes lie in the main table are taken
+                // without a refill while the hold still has their bits (the room kept free is plenty).
+                for (int more = 0; more < 2 && bits >= kLiteralMainBits; ++more) {
+                    entry = literalEntries[hold & literalMask];
+                    if (!(entry & kLiteral)) break;
+                    length = entry & 0xFF;
+                    hold >>= length;
+                    bits -= length;
+                    *out++ = BYTE(entry >> 16);
+                }
                 continue;
             }
             if (!(entry & kMatch)) {
@@ -422,9 +473,26 @@ private:
             DWORD back = (distanceEntry >> 16) + (hold & ((1u << extra) - 1));
             hold >>= extra;
             bits -= extra;
-            if (back > DWORD(out - outStart_)) Fail(kInflateInvalidLookback);
-            Copy(out, back, matchLength);
+            if (back > DWORD(out - outStart)) Fail(kInflateInvalidLookback);
+            // The room kept free lets a copy run up to 7 bytes past its end: those bytes are overwritten
+            // later or lie beyond what is produced.
+            BYTE* to = out;
+            const BYTE* from = out - back;
             out += matchLength;
+            if (back >= 8) {
+                do {
+                    memcpy(to, from, 8);
+                    to += 8;
+                    from += 8;
+                } while (to < out);
+            } else if (back == 1) {
+                memset(to, *from, matchLength);
+            } else {
+                // A short period: the first bytes repeat every `back` bytes.
+                do {
+                    *to++ = *from++;
+                } while (to < out);
+            }
         }
 #undef VEXLIN_REFILL
         in -= bits >> 3;
@@ -443,20 +511,14 @@ private:
     BYTE* const outEnd_;
     DWORD hold_;
     DWORD bits_;
-    InflateTables* tables_;
-    bool fixedBuilt_;
-    HuffmanTable fixedLiteral_;
-    HuffmanTable fixedDistance_;
+    TablesHolder tables_;
 };
 
 } // namespace
 
 DWORD Inflate(const BYTE* input, DWORD inputSize, BYTE* output, DWORD outputCapacity) {
-    TablesHolder holder;
-    // Without room for its tables the decoder cannot decode anything.
-    if (!holder.tables) Fail(kInflateBadContent);
     if (!input) inputSize = 0;
     if (!output) outputCapacity = 0;
-    Inflater inflater(input, inputSize, output, outputCapacity, holder.tables);
+    Inflater inflater(input, inputSize, output, outputCapacity);
     return inflater.Run();
 }

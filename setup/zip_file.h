@@ -104,8 +104,8 @@ public:
     iterator end() const { return members_.end(); }
 
 private:
-    ZipFile(const ZipFile&);
-    ZipFile& operator=(const ZipFile&);
+    ZipFile(const ZipFile&) = delete;
+    ZipFile& operator=(const ZipFile&) = delete;
     void Parse(const BYTE* bytes, DWORD size, BOOL defer);
 
     EntryMap members_;

@@ -52,6 +52,34 @@ TEST(AnimObject, CallbackLifecycleAndAnswers) {
     MEMDELETE(g);
 }
 
+// Only the graphic field keeps auto-draw on when a callback arrives: an object
+// showing a sprite hands its drawing to the callback, and taking the callback
+// away gives it back.
+TEST(AnimObject, ACallbackTakesOverDrawingUnlessAGraphicIsSet) {
+    TestWindow w;
+    Graphic* strip = Solid(16, 8, RGB(5, 6, 7));
+    Sprite* two = MEMNEW(Sprite, (strip, 2, 1));
+    AnimObject* o = NEW_ANIMOBJECT((w.window, two, 20));
+    ASSERT_EQ(o->GetGraphic(), nullptr);
+    EXPECT_TRUE(o->GetAutoDraw());
+    g_messages.clear();
+    o->SetCallback(Recorder);
+    EXPECT_FALSE(o->GetAutoDraw()) << "a sprite without a graphic does not keep auto-draw";
+    o->SetCallback(nullptr);
+    EXPECT_TRUE(o->GetAutoDraw());
+
+    o->SetGraphic(strip, FALSE);
+    o->SetCallback(Recorder);
+    EXPECT_FALSE(o->GetAutoDraw()) << "with a graphic set, auto-draw is left as it was: off";
+    o->SetSprite(two, TRUE);
+    o->SetCallback(Recorder);
+    EXPECT_TRUE(o->GetAutoDraw()) << "with a graphic set, auto-draw is left as it was: on";
+    MEMDELETE(o);
+    EXPECT_EQ(g_messages, (std::vector<DWORD>{amDESTROY}));
+    MEMDELETE(two);
+    MEMDELETE(strip);
+}
+
 TEST(AnimObject, StaticObjectsDoNotMove) {
     TestWindow w;
     Graphic* g = Solid(10, 10, RGB(9, 9, 9));

@@ -104,6 +104,41 @@ TEST(AnimWindow, PaintSequenceAndOnlyDirtyRectanglesReachTheScreen) {
     MEMDELETE(red);
 }
 
+// The caller's rectangle comes back trimmed to the client area; only that part of the background is
+// filled, and the whole window is dirtied in the static layer.
+TEST(AnimWindow, FillBackgroundTrimsTheCallersRectangleInPlace) {
+    TestWindow w;
+    Graphic* background = w->GetBackground();
+    ASSERT_NE(background, nullptr);
+    w->FillBackground(RGB(0, 0, 200), nullptr);
+    EXPECT_EQ(background->GetPixelColor(239, 293), RGB(0, 0, 200));
+
+    RECT oversized = {-20, -30, 500, 600};
+    w->FillBackground(RGB(40, 80, 160), &oversized);
+    RECT client = {0, 0, 240, 294};
+    EXPECT_TRUE(EqualRect(&oversized, &client))
+        << oversized.left << "," << oversized.top << "," << oversized.right << "," << oversized.bottom;
+    EXPECT_EQ(background->GetPixelColor(0, 0), RGB(40, 80, 160));
+    EXPECT_EQ(background->GetPixelColor(239, 293), RGB(40, 80, 160));
+
+    RECT corner = {200, 250, 300, 400};
+    w->FillBackground(RGB(200, 0, 0), &corner);
+    RECT trimmed = {200, 250, 240, 294};
+    EXPECT_TRUE(EqualRect(&corner, &trimmed))
+        << corner.left << "," << corner.top << "," << corner.right << "," << corner.bottom;
+    EXPECT_EQ(background->GetPixelColor(200, 250), RGB(200, 0, 0));
+    EXPECT_EQ(background->GetPixelColor(239, 293), RGB(200, 0, 0));
+    EXPECT_EQ(background->GetPixelColor(199, 293), RGB(40, 80, 160));
+    EXPECT_EQ(background->GetPixelColor(239, 249), RGB(40, 80, 160));
+
+    RECT beyond = {300, 300, 400, 400};
+    w->FillBackground(RGB(0, 200, 0), &beyond);
+    EXPECT_TRUE(IsRectEmpty(&beyond)) << "nothing of it lies in the client area";
+    EXPECT_EQ(background->GetPixelColor(239, 293), RGB(200, 0, 0));
+    ASSERT_EQ(w->GetStaticRegion().GetCount(), 1u);
+    EXPECT_TRUE(EqualRect(w->GetStaticRegion().Get(0), &client));
+}
+
 TEST(AnimWindow, PartlyDirtyStaticObjectsAreRedrawnWhole) {
     TestWindow w;
     Reset();

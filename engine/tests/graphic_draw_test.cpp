@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <initializer_list>
 #include <random>
 #include <vector>
@@ -47,15 +48,17 @@ Graphic* GroupRow(PaletteGroup& group, int width, COLORREF colour, DWORD* index)
 }
 
 // What a copy of `source` at (x, y) must leave in `before`: the source's pixel wherever it lands inside
-// the target, except where it equals the transparent value.
+// the target and the clip, except where it equals the transparent value.
 std::vector<DWORD> Reference(Graphic* source, Graphic* target, std::vector<DWORD> before, int x, int y,
-                             DWORD transparentValue) {
+                             DWORD transparentValue, const RECT& clip) {
     int tw = target->GetWidth(), th = target->GetHeight();
     for (int sy = 0; sy < source->GetHeight(); ++sy)
         for (int sx = 0; sx < source->GetWidth(); ++sx) {
             int dx = x + sx, dy = y + sy;
             DWORD v = source->GetPixelValue(sx, sy);
-            if (dx >= 0 && dy >= 0 && dx < tw && dy < th && v != transparentValue) before[dy * tw + dx] = v;
+            bool inClip = dx >= clip.left && dx < clip.right && dy >= clip.top && dy < clip.bottom;
+            if (dx >= 0 && dy >= 0 && dx < tw && dy < th && inClip && v != transparentValue)
+                before[dy * tw + dx] = v;
         }
     return before;
 }
@@ -68,18 +71,22 @@ TEST(GraphicDraw, PlainAndRunCopiesClipOnEveryEdge) {
         DWORD transparentValue = source->GetPixelValue(0, 0);
         for (int x = 0; x < 12; x += 3) source->SetPixelValue(x, 4, transparentValue);
         for (int x = 0; x < 12; ++x) source->SetPixelValue(x, 6, transparentValue);
+        // The whole target, then a clip inside it that cuts the source on each side at some offset.
+        const RECT clips[] = {{0, 0, 36, 25}, {3, 2, 33, 23}, {-8, -8, 7, 6}, {14, 11, 19, 14}};
         for (bool transparent : {false, true}) {
-            for (auto& o : offsets) {
-                SCOPED_TRACE(testing::Message() << depth << " bits, transparent " << transparent << " at "
-                                                << o[0] << "," << o[1]);
-                Graphic* target = Filled(36, 25, depth, 99);
-                std::vector<DWORD> want = Reference(source, target, Pixels(target), o[0], o[1],
-                                                    transparent ? transparentValue : 0xFFFFFFFF);
-                source->SetTransparency(transparent ? source->ValueToColor(transparentValue) : kNoColor);
-                RECT clip = target->GetRect();
-                source->DrawTo(target, o[0], o[1], clip);
-                ASSERT_EQ(Pixels(target), want);
-                MEMDELETE(target);
+            for (const RECT& clip : clips) {
+                for (auto& o : offsets) {
+                    SCOPED_TRACE(testing::Message() << depth << " bits, transparent " << transparent << " at "
+                                                    << o[0] << "," << o[1] << ", clip " << clip.left << ","
+                                                    << clip.top << "," << clip.right << "," << clip.bottom);
+                    Graphic* target = Filled(36, 25, depth, 99);
+                    std::vector<DWORD> want = Reference(source, target, Pixels(target), o[0], o[1],
+                                                        transparent ? transparentValue : 0xFFFFFFFF, clip);
+                    source->SetTransparency(transparent ? source->ValueToColor(transparentValue) : kNoColor);
+                    source->DrawTo(target, o[0], o[1], clip);
+                    ASSERT_EQ(Pixels(target), want);
+                    MEMDELETE(target);
+                }
             }
         }
         ASSERT_TRUE(source->PrepareTransparency());
@@ -142,6 +149,56 @@ TEST(GraphicDraw, DrawToWithALargeClipDrawsEveryRow) {
     RECT clip = {-100, -100, 100, 100};
     source->DrawTo(target, 3, 4, clip);
     for (int y = 0; y < 20; ++y) EXPECT_EQ(target->GetPixelValue(12, 4 + y), source->GetPixelValue(9, y));
+    MEMDELETE(source);
+    MEMDELETE(target);
+}
+
+// A clip that cuts into the picture leaves the target outside it untouched on every side, and the part
+// drawn is the part of the source that lies under the clip.
+TEST(GraphicDraw, DrawToSkipsTheRowsAndColumnsOutsideAPartialClip) {
+    struct Case {
+        RECT clip;
+        int x, y;
+    } cases[] = {
+        {{0, 5, 10, 10}, 0, 0},   // rows above the clip
+        {{5, 0, 10, 10}, 0, 0},   // columns left of it
+        {{0, 0, 7, 6}, 0, 0},     // right and bottom
+        {{12, 9, 17, 13}, 10, 7}, // all four sides, away from the origin
+        {{-3, -2, 8, 9}, -4, -4}, // a picture partly off the target, clip partly too
+    };
+    for (int depth : {8, 24}) {
+        Graphic* source = Filled(10, 10, depth, 11);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << depth << " bits, clip " << c.clip.left << "," << c.clip.top
+                                            << "," << c.clip.right << "," << c.clip.bottom);
+            Graphic* target = Filled(30, 30, depth, 12);
+            std::vector<DWORD> want = Pixels(target);
+            for (int sy = 0; sy < 10; ++sy)
+                for (int sx = 0; sx < 10; ++sx) {
+                    int dx = c.x + sx, dy = c.y + sy;
+                    if (dx >= c.clip.left && dx < c.clip.right && dy >= c.clip.top && dy < c.clip.bottom &&
+                        dx >= 0 && dy >= 0)
+                        want[dy * 30 + dx] = source->GetPixelValue(sx, sy);
+                }
+            source->DrawTo(target, c.x, c.y, c.clip);
+            EXPECT_EQ(Pixels(target), want);
+            MEMDELETE(target);
+        }
+        MEMDELETE(source);
+    }
+}
+
+// A clip spanning the whole LONG range: its width from a negative position does not fit an int, and the
+// draw must still place every pixel that lands inside the target.
+TEST(GraphicDraw, DrawToWithAnUnboundedClipAtANegativePosition) {
+    Graphic* source = Filled(10, 20, 8, 7);
+    Graphic* target = Filled(40, 40, 8, 8);
+    std::vector<DWORD> expected =
+        Reference(source, target, Pixels(target), -3, -5, 0xFFFFFFFF, target->GetRect());
+    RECT clip = {LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX};
+    source->DrawTo(target, -3, -5, clip);
+    EXPECT_EQ(Pixels(target), expected);
+    EXPECT_EQ(target->GetPixelValue(0, 0), source->GetPixelValue(3, 5));
     MEMDELETE(source);
     MEMDELETE(target);
 }
@@ -288,6 +345,40 @@ TEST(GraphicBlend, OpacityZeroHalfAndFullIntoEveryDeepTarget) {
         MEMDELETE(source);
         MEMDELETE(target);
     }
+}
+
+// A graphic's brightness becomes the opacity of another of its size: each map byte is the mean of the
+// source pixel's red, green and blue, rounded down; sources of another size are refused.
+TEST(GraphicBlend, OpacityFromAGraphicIsTheMeanOfItsChannels) {
+    const COLORREF colours[] = {RGB(30, 60, 90), RGB(255, 0, 0),     RGB(0, 0, 255), RGB(0, 200, 0),
+                                RGB(10, 20, 31), RGB(255, 255, 255), RGB(0, 0, 0),   RGB(254, 255, 255)};
+    const BYTE want[] = {60, 85, 85, 66, 20, 255, 0, 254};
+    for (int depth : {8, 24, 32}) {
+        SCOPED_TRACE(depth);
+        RGBQUAD palette[256] = {};
+        for (int i = 0; i < 8; ++i)
+            palette[i] = {GetBValue(colours[i]), GetGValue(colours[i]), GetRValue(colours[i]), 0};
+        Graphic* brightness = MEMNEW(Graphic, (4, 2, depth, palette));
+        for (int i = 0; i < 8; ++i) brightness->SetPixelColor(i % 4, i / 4, colours[i]);
+        Graphic* picture = MEMNEW(Graphic, (4, 2, 24, static_cast<const RGBQUAD*>(nullptr)));
+        ASSERT_TRUE(picture->SetOpacityFromGraphic(brightness));
+        int mode = 0;
+        BYTE value = 0;
+        picture->GetTranslucency(&mode, &value);
+        EXPECT_EQ(mode, kTranslucencyMap);
+        EXPECT_EQ(value, 128);
+        ASSERT_NE(picture->GetOpacityMap(), nullptr);
+        EXPECT_EQ(std::vector<BYTE>(picture->GetOpacityMap(), picture->GetOpacityMap() + 8),
+                  std::vector<BYTE>(want, want + 8));
+        MEMDELETE(picture);
+        MEMDELETE(brightness);
+    }
+    Graphic* picture = MEMNEW(Graphic, (4, 2, 24, static_cast<const RGBQUAD*>(nullptr)));
+    Graphic* other = MEMNEW(Graphic, (4, 3, 24, static_cast<const RGBQUAD*>(nullptr)));
+    EXPECT_FALSE(picture->SetOpacityFromGraphic(other));
+    EXPECT_EQ(picture->GetOpacityMap(), nullptr);
+    MEMDELETE(other);
+    MEMDELETE(picture);
 }
 
 TEST(GraphicBlend, EightBitTargetsNeedAGroupAndUseItsLookups) {

@@ -3,11 +3,14 @@
 #include "cea_graphic.h"
 #include "cea_psp.h"
 #include "cea_sprite.h"
+#include "guarded_bytes.h"
 #include "mem_manager.h"
 #include "psp_writer.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -79,13 +82,41 @@ Graphic* Load(const Bytes& data, COLORREF transparent = kNoColor, Sprite* sprite
     return MEMNEW(Graphic, (sprite, data.data(), DWORD(data.size()), transparent));
 }
 
+// The file's palette entry 255 as stored, found through the palette block. The writer only stores white
+// there, so a test that must see the reader force it rewrites the stored bytes.
+void SetStoredEntry255(Bytes& file, PspColor colour) {
+    for (size_t at = 36; at + 10 <= file.size();) {
+        uint16_t id = uint16_t(file[at + 4] | file[at + 5] << 8);
+        uint32_t length =
+            uint32_t(file[at + 6] | file[at + 7] << 8 | file[at + 8] << 16 | file[at + 9] << 24);
+        if (std::memcmp(&file[at], "~BK", 4) != 0) break;
+        if (id == 2) {
+            size_t chunk = at + 10;
+            uint32_t chunkSize =
+                uint32_t(file[chunk] | file[chunk + 1] << 8 | file[chunk + 2] << 16 | file[chunk + 3] << 24);
+            size_t entry = chunk + chunkSize + 255 * 4;
+            ASSERT_LE(entry + 4, at + 10 + length) << "the palette holds fewer than 256 entries";
+            file[entry] = colour.blue;
+            file[entry + 1] = colour.green;
+            file[entry + 2] = colour.red;
+            return;
+        }
+        at += 10 + length;
+    }
+    FAIL() << "no palette block";
+}
+
 TEST(PspReader, EveryDepthAndCompressionRoundTripsThroughSave) {
     for (int bits : {8, 24}) {
         PspImage image = MakeImage(bits, 37, 23, bits);
+        if (bits == 8) image.layers[0].pixels[5] = 255; // some pixel shows the forced entry
         for (PspCompression compression :
              {PspCompression::None, PspCompression::RunLength, PspCompression::Deflate}) {
             SCOPED_TRACE(std::to_string(bits) + " bits, compression " + std::to_string(int(compression)));
-            Graphic* graphic = Load(Write(image, compression));
+            Bytes file = Write(image, compression);
+            // Entry 255 reads as white whatever the file stores there.
+            if (bits == 8) SetStoredEntry255(file, {12, 34, 56});
+            Graphic* graphic = Load(file);
             ASSERT_TRUE(graphic->IsLoaded());
             ASSERT_EQ(graphic->GetDepth(), bits);
             ASSERT_EQ(graphic->GetWidth(), 37);
@@ -242,6 +273,59 @@ TEST(PspReader, DamagedFilesFailAndUnknownBlocksAreSkipped) {
     MEMDELETE(b);
 }
 
+// A layer may claim a rectangle larger than the picture: only the part inside the picture is placed,
+// each row taken at the layer's own row width.
+TEST(PspReader, LayerRectangleLargerThanThePictureIsClippedToIt) {
+    PspImage image = MakeImage(8, 37, 23, 3);
+    Bytes data = Write(image, PspCompression::RunLength);
+    ASSERT_EQ(data[50], 37);
+    ASSERT_EQ(data[54], 23);
+    data[50] = 5; // the general attributes' width and height: the picture shrinks under its layer
+    data[54] = 4;
+    Graphic* graphic = Load(data);
+    ASSERT_TRUE(graphic->IsLoaded());
+    ASSERT_EQ(graphic->GetWidth(), 5);
+    ASSERT_EQ(graphic->GetHeight(), 4);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 5; ++x)
+            EXPECT_EQ(graphic->GetPixelColor(x, y), ExpectedColor(image, image.layers[0], x, y))
+                << x << "," << y;
+    MEMDELETE(graphic);
+}
+
+// A binary mask makes its transparent pixels the mask colour. The colour's palette index is the same for
+// every pixel: a wide 8-bit picture whose mask hides every pixel must load about as fast as the same
+// picture without a mask (it once took seconds, looking the colour up in the palette for each pixel).
+// Both loads are measured in the same run, so a busy machine slows both alike.
+TEST(PspReader, ABinaryMaskCostsNoPaletteSearchPerPixel) {
+    PspImage plain = MakeImage(8, 32767, 160, 11);
+    PspImage masked = plain;
+    masked.layers[0].mask.assign(size_t(32767) * 160, 0);
+    for (size_t i = 0; i < masked.layers[0].mask.size(); i += 97) masked.layers[0].mask[i] = 255;
+    Bytes plainData = Write(plain, PspCompression::Deflate),
+          maskedData = Write(masked, PspCompression::Deflate);
+    auto millisecondsToLoad = [](const Bytes& data, Graphic** out) {
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        *out = Load(data);
+        QueryPerformanceCounter(&end);
+        return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+    };
+    Graphic *a = nullptr, *b = nullptr;
+    double plainTime = millisecondsToLoad(plainData, &a);
+    double maskedTime = millisecondsToLoad(maskedData, &b);
+    ASSERT_TRUE(b->IsLoaded());
+    EXPECT_EQ(b->GetTransparency(), kMaskColor);
+    EXPECT_EQ(b->GetPixelValue(1, 0), b->ColorToValue(kMaskColor));
+    EXPECT_EQ(b->GetPixelValue(32766, 159), b->ColorToValue(kMaskColor));
+    EXPECT_EQ(b->GetPixelColor(0, 0), ExpectedColor(plain, plain.layers[0], 0, 0));
+    EXPECT_LT(maskedTime, 4 * plainTime + 100)
+        << "plain " << plainTime << " ms, masked " << maskedTime << " ms";
+    MEMDELETE(a);
+    MEMDELETE(b);
+}
+
 TEST(PspReader, RunLengthPairsAndLiterals) {
     const BYTE packed[] = {130, 7, 2, 5, 6};
     DWORD expected = 8;
@@ -261,6 +345,72 @@ TEST(PspReader, RunLengthPairsAndLiterals) {
     EXPECT_EQ(expected, 0u);
     expected = 4;
     EXPECT_EQ(PspDecompress(packed, sizeof packed, &expected, kPspDeflate), nullptr);
+}
+
+// A deflate stream that ends before the expected length is padded with its own last byte; one that fills
+// the length is taken as it is, and a damaged one is refused.
+TEST(PspReader, ShortDeflateChannelsRepeatTheirLastByte) {
+    auto deflated = [](const Bytes& plain) {
+        uLongf size = compressBound(uLong(plain.size()));
+        Bytes packed(size);
+        EXPECT_EQ(compress(packed.data(), &size, plain.data(), uLong(plain.size())), Z_OK);
+        packed.resize(size);
+        return packed;
+    };
+    Bytes packed = deflated({1, 2, 3});
+    DWORD expected = 6;
+    BYTE* out = PspDecompress(packed.data(), DWORD(packed.size()), &expected, kPspDeflate);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(expected, 6u);
+    EXPECT_EQ(Bytes(out, out + 6), (Bytes{1, 2, 3, 3, 3, 3}));
+    MEMFREE(out);
+
+    packed = deflated({9, 8, 7, 6, 0});
+    expected = 9;
+    out = PspDecompress(packed.data(), DWORD(packed.size()), &expected, kPspDeflate);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(Bytes(out, out + 9), (Bytes{9, 8, 7, 6, 0, 0, 0, 0, 0})) << "a last byte of 0 pads with 0";
+    MEMFREE(out);
+
+    packed = deflated({4, 5, 6, 7});
+    expected = 4;
+    out = PspDecompress(packed.data(), DWORD(packed.size()), &expected, kPspDeflate);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(Bytes(out, out + 4), (Bytes{4, 5, 6, 7}));
+    MEMFREE(out);
+
+    packed[packed.size() / 2] ^= 0x55;
+    packed.resize(packed.size() - 2);
+    expected = 4;
+    EXPECT_EQ(PspDecompress(packed.data(), DWORD(packed.size()), &expected, kPspDeflate), nullptr);
+    EXPECT_EQ(expected, 0u);
+}
+
+// A channel whose stream is short still fills its whole rectangle: the rest of the row repeats the
+// stream's last byte.
+TEST(PspReader, AShortDeflateChannelFillsItsImageWithItsLastByte) {
+    PspImage image = MakeImage(8, 4, 2, 3);
+    image.layers[0].pixels = {10, 11, 12, 13, 14, 15, 16, 17};
+    Bytes file = Write(image, PspCompression::Deflate);
+    // Swap the channel's stream for a shorter one of the first three pixels, keeping every length field.
+    Bytes shorter(compressBound(3));
+    uLongf size = uLongf(shorter.size());
+    const Bytes three = {10, 11, 12};
+    ASSERT_EQ(compress(shorter.data(), &size, three.data(), 3), Z_OK);
+    shorter.resize(size);
+    Bytes full(compressBound(8));
+    uLongf fullSize = uLongf(full.size());
+    ASSERT_EQ(compress2(full.data(), &fullSize, image.layers[0].pixels.data(), 8, Z_BEST_COMPRESSION), Z_OK);
+    full.resize(fullSize);
+    auto found = std::search(file.begin(), file.end(), full.begin(), full.end());
+    ASSERT_NE(found, file.end()) << "the writer packs with the same settings";
+    ASSERT_LE(shorter.size(), full.size());
+    std::copy(shorter.begin(), shorter.end(), found);
+    Graphic* graphic = Load(file);
+    ASSERT_TRUE(graphic->IsLoaded());
+    const DWORD want[] = {10, 11, 12, 12, 12, 12, 12, 12};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(graphic->GetPixelValue(i % 4, i / 4), want[i]) << i;
+    MEMDELETE(graphic);
 }
 
 Bytes MakeBmp(int width, int height, int bits, bool bottomUp, unsigned seed) {
@@ -487,7 +637,8 @@ TEST(ImageFuzz, MutatedPspAndBmpDataNeverCrash) {
             data[at] = random() % 3 ? uint8_t(random()) : uint8_t(0xFF);
         }
         if (random() % 3 == 0) data.resize(random() % data.size());
-        Sprite* sprite = MEMNEW(Sprite, (data.data(), DWORD(data.size()), RGB(0, 0, 1)));
+        GuardedBytes guarded(data);
+        Sprite* sprite = MEMNEW(Sprite, (guarded.data(), DWORD(data.size()), RGB(0, 0, 1)));
         for (DWORD i = 0; i < sprite->GetFrameCount(); ++i) {
             Graphic* f = sprite->GetFrame(i);
             if (f->IsLoaded() && f->GetWidth() > 0) f->GetPixelColor(f->GetWidth() - 1, f->GetHeight() - 1);

@@ -216,6 +216,20 @@ TEST(Sprite, SplitsTilesAndCutsChildren) {
     Sprite* two = MEMNEW(Sprite, (source, 4, 4, 2));
     EXPECT_EQ(two->GetFrameCount(), 2u);
     EXPECT_EQ(two->GetFrame(1)->GetRectInParent().top, 0);
+    // Tiles wider than tall, row by row: a tile's top is the tile height times its row.
+    Graphic* tall = MEMNEW(Graphic, (64, 32, 24, static_cast<const RGBQUAD*>(nullptr)));
+    Sprite* grid = MEMNEW(Sprite, (tall, 4, 4, kAllTiles));
+    ASSERT_EQ(grid->GetFrameCount(), 16u);
+    for (DWORD i = 0; i < 16; ++i) {
+        RECT r = grid->GetFrame(i)->GetRectInParent();
+        RECT want = {LONG(16 * (i % 4)), LONG(8 * (i / 4)), LONG(16 * (i % 4) + 16), LONG(8 * (i / 4) + 8)};
+        EXPECT_TRUE(EqualRect(&r, &want))
+            << "frame " << i << " at " << r.left << "," << r.top << " to " << r.right << "," << r.bottom;
+    }
+    tall->SetPixelColor(16 + 3, 8 + 5, RGB(7, 8, 9));
+    EXPECT_EQ(grid->GetFrame(5)->GetPixelColor(3, 5), RGB(7, 8, 9));
+    MEMDELETE(grid);
+    MEMDELETE(tall);
     RECT cut = {2, 2, 6, 5};
     Sprite* child = MEMNEW(Sprite, (four, cut));
     ASSERT_EQ(child->GetFrameCount(), 4u);

@@ -7,6 +7,7 @@
 
 #include "cea_sound.h"
 #include "cea_wave.h"
+#include "guarded_bytes.h"
 #include "mem_manager.h"
 
 namespace {
@@ -59,26 +60,6 @@ std::vector<BYTE> Ramp8(size_t count) {
     for (size_t i = 0; i < count; i++) v[i] = static_cast<BYTE>(i * 7);
     return v;
 }
-
-// Bytes placed right before an inaccessible page, so that any read past the
-// end faults instead of passing unnoticed.
-class GuardedBytes {
-public:
-    explicit GuardedBytes(const std::vector<BYTE>& bytes) {
-        DWORD pages = static_cast<DWORD>((bytes.size() + 4095) / 4096) + 1;
-        m_base = static_cast<BYTE*>(VirtualAlloc(nullptr, pages * 4096, MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        VirtualProtect(m_base + (pages - 1) * 4096, 4096, PAGE_NOACCESS, &old);
-        m_data = m_base + (pages - 1) * 4096 - bytes.size();
-        if (!bytes.empty()) memcpy(m_data, bytes.data(), bytes.size());
-    }
-    ~GuardedBytes() { VirtualFree(m_base, 0, MEM_RELEASE); }
-    const BYTE* data() const { return m_data; }
-
-private:
-    BYTE* m_base;
-    BYTE* m_data;
-};
 
 } // namespace
 
@@ -196,6 +177,32 @@ TEST(WaveConvert, UnknownOrImpossibleFormatsLeaveNoData) {
     EXPECT_FALSE(Sound(&pcm, nullptr, 10).HasData());
 }
 
+// The converter sizes its output from the average byte rate; a format that
+// needs converting with a byte rate of 0 killed the process inside the size
+// query. Such formats are refused before any conversion call, while 8-bit PCM
+// at the mixer's rate needs no conversion and keeps its bytes whatever the
+// rate field says.
+TEST(WaveConvert, ByteRatesThatContradictTheFormatAreRefusedBeforeConversion) {
+    std::vector<BYTE> samples = Ramp8(400);
+    WAVEFORMATEX sixteenBitNoRate = {WAVE_FORMAT_PCM, 1, 22050, 0, 2, 16, 0};
+    EXPECT_FALSE(Sound(&sixteenBitNoRate, samples.data(), 400).HasData());
+    WAVEFORMATEX otherRateNoRate = {WAVE_FORMAT_PCM, 1, 44100, 0, 1, 8, 0};
+    EXPECT_FALSE(Sound(&otherRateNoRate, samples.data(), 400).HasData());
+    WAVEFORMATEX stereoWrongRate = {WAVE_FORMAT_PCM, 2, 44100, 1, 4, 16, 0};
+    EXPECT_FALSE(Sound(&stereoWrongRate, samples.data(), 400).HasData());
+
+    WAVEFORMATEX mixerFormatNoRate = {WAVE_FORMAT_PCM, 1, 22050, 0, 1, 8, 0};
+    Sound kept(&mixerFormatNoRate, samples.data(), 400);
+    ASSERT_TRUE(kept.HasData());
+    EXPECT_EQ(400u, kept.Size());
+    EXPECT_EQ(0, memcmp(samples.data(), kept.Data(), 400));
+
+    // The same refusal through a whole file, as a resource or a download would bring it.
+    std::vector<BYTE> wave = MakeWave(1, 22050, 16, samples);
+    memset(&wave[28], 0, 4); // the "fmt " chunk's average byte rate
+    EXPECT_FALSE(Sound(wave.data(), static_cast<DWORD>(wave.size())).HasData());
+}
+
 TEST(WaveLoad, FilesAndResourcesThatCannotBeReadLeaveNoData) {
     EXPECT_FALSE(Sound(TEXT("no such folder\\no such file.wav")).HasData());
     EXPECT_FALSE(Sound(GetModuleHandle(nullptr), MAKEINTRESOURCE(500)).HasData());
@@ -213,6 +220,63 @@ TEST(WaveLoad, FilesAndResourcesThatCannotBeReadLeaveNoData) {
     DeleteFile(path);
     ASSERT_TRUE(fromFile.HasData());
     EXPECT_EQ(300u, fromFile.Size());
+}
+
+// A copy of this test program whose resources are replaced by WAVE images
+// under named types, loaded as a data file.
+class SoundResourceModule {
+public:
+    struct Entry {
+        const WCHAR* type;
+        WORD id;
+        std::vector<BYTE> data;
+    };
+    explicit SoundResourceModule(const std::vector<Entry>& entries) {
+        WCHAR folder[MAX_PATH], self[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"vxs", 0, m_path);
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        if (!CopyFileW(self, m_path, FALSE)) return;
+        HANDLE update = BeginUpdateResourceW(m_path, TRUE);
+        if (!update) return;
+        for (const Entry& e : entries)
+            UpdateResourceW(update, e.type, MAKEINTRESOURCEW(e.id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                            const_cast<BYTE*>(e.data.data()), static_cast<DWORD>(e.data.size()));
+        if (!EndUpdateResourceW(update, FALSE)) return;
+        m_module = LoadLibraryExW(m_path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~SoundResourceModule() {
+        if (m_module) FreeLibrary(m_module);
+        DeleteFileW(m_path);
+    }
+    HMODULE module() const { return m_module; }
+
+private:
+    WCHAR m_path[MAX_PATH] = {0};
+    HMODULE m_module = nullptr;
+};
+
+// Sounds are looked up as type "SOUND" first and as "WAVE" only when there
+// is none; the sizes of the stored sounds tell which one was loaded.
+TEST(WaveLoad, ResourcesOfTypeSoundComeBeforeWave) {
+    SoundResourceModule resources({
+        {L"SOUND", 7, MakeWave(1, 22050, 8, Ramp8(100))},
+        {L"WAVE", 7, MakeWave(1, 22050, 8, Ramp8(200))},
+        {L"WAVE", 8, MakeWave(1, 22050, 8, Ramp8(300))},
+        {L"SOUND", 9, MakeWave(1, 22050, 8, Ramp8(400))},
+    });
+    ASSERT_NE(nullptr, resources.module());
+    Sound both(resources.module(), MAKEINTRESOURCE(7));
+    ASSERT_TRUE(both.HasData());
+    EXPECT_EQ(100u, both.Size()) << "the SOUND resource wins over the WAVE of the same name";
+    EXPECT_EQ(0, memcmp(Ramp8(100).data(), both.Data(), 100));
+    Sound waveOnly(resources.module(), MAKEINTRESOURCE(8));
+    ASSERT_TRUE(waveOnly.HasData());
+    EXPECT_EQ(300u, waveOnly.Size());
+    Sound soundOnly(resources.module(), MAKEINTRESOURCE(9));
+    ASSERT_TRUE(soundOnly.HasData());
+    EXPECT_EQ(400u, soundOnly.Size());
+    EXPECT_FALSE(Sound(resources.module(), MAKEINTRESOURCE(10)).HasData());
 }
 
 // Truncations at every length and a fixed number of seeded mutations of a
@@ -233,6 +297,7 @@ TEST(WaveFuzz, DamagedImagesFailCleanly) {
         seed = seed * 1103515245 + 12345;
         return (seed >> 8) & 0xFFFFFF;
     };
+    MemStats before = MemGetStats();
     int loaded = 0;
     for (int round = 0; round < 400; round++) {
         std::vector<BYTE> bad = good;
@@ -268,4 +333,5 @@ TEST(WaveFuzz, DamagedImagesFailCleanly) {
     // Edits in the sample bytes keep an image loadable; a fuzz loop that never
     // loads anything would test nothing but rejection.
     EXPECT_GT(loaded, 0);
+    EXPECT_EQ(before.liveBlocks, MemGetStats().liveBlocks);
 }

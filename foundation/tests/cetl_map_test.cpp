@@ -8,6 +8,7 @@
 
 #include <iterator>
 #include <map>
+#include <set>
 #include <stdlib.h>
 #include <string>
 #include <utility>
@@ -108,6 +109,41 @@ TEST(CetlMap, ShapeAndLevelDrawsComeFromTheRuntimesRand) {
     EXPECT_EQ(draws[11], rand());
     EXPECT_EQ(1u, flat.rbegin().node()->levels);
     EXPECT_EQ(6u, tall.begin().node()->levels);
+
+    // A percentage between the extremes: each node takes draws until one is
+    // not below the percentage, that draw's level included, at most the
+    // number of levels. The percentage is the first draw's own value, so the
+    // first node stops exactly at a draw equal to it.
+    srand(1234);
+    draws.clear();
+    for (int i = 0; i < 400; ++i) draws.push_back(rand() % 100);
+    int percentage = draws[0];
+    ASSERT_GT(percentage, 0) << "choose a seed whose first draw is above 0";
+    ASSERT_LT(percentage, 100);
+    srand(1234);
+    const DWORD levels = 5;
+    map<int, int> mixed(percentage / 100.0f, levels);
+    ASSERT_EQ(percentage, mixed.promotion());
+    std::vector<DWORD> want;
+    size_t next = 0;
+    for (int key = 0; key < 40; ++key) {
+        DWORD level = 0;
+        while (level < levels) {
+            ++level;
+            if (draws[next++] >= percentage) break;
+        }
+        want.push_back(level);
+        mixed.insert(key, key);
+    }
+    ASSERT_LT(next, draws.size());
+    EXPECT_EQ(draws[next], rand() % 100) << "one draw per level reached, no more";
+    std::vector<DWORD> got;
+    for (auto it = mixed.begin(); it != mixed.end(); ++it) got.push_back(it.node()->levels);
+    EXPECT_EQ(want, got);
+    EXPECT_EQ(1u, got[0]) << "a draw equal to the percentage ends the climb";
+    std::set<DWORD> shapes(want.begin(), want.end());
+    EXPECT_GE(shapes.size(), 3u) << "the seed should give nodes of several heights";
+    ExpectWellFormed(mixed);
 }
 
 TEST(CetlMap, FailedChecksReportAndLeaveTheMapUnchanged) {

@@ -87,6 +87,16 @@ TEST(FormatLongs, FlagsWidthAndSign) {
     EXPECT_EQ("-2147483648", Bytes(sformat("%{ld}%1", static_cast<int>(0x80000000u))));
 }
 
+// Left alignment wins over zero padding: the padding goes on the right, as
+// spaces, whichever order the flags come in and for every kind of value.
+TEST(FormatLongs, LeftAlignmentPadsWithSpacesEvenWithTheZeroFlag) {
+    EXPECT_EQ("[42   ]", Bytes(sformat("%{-05ld}[%1]", 42)));
+    EXPECT_EQ("[42   ]", Bytes(sformat("%{0-5ld}[%1]", 42)));
+    EXPECT_EQ("[-42  ]", Bytes(sformat("%{-05ld}[%1]", -42)));
+    EXPECT_EQ("[ab   ]", Bytes(sformat("%{-05s}[%1]", TEXT("ab"))));
+    EXPECT_EQ("[2.5   ]", Bytes(sformat("%{-06.1lf}[%1]", 2.5)));
+}
+
 TEST(FormatLongs, HexUnsignedAndShortValues) {
     EXPECT_EQ("ff", Bytes(sformat("%{x}%1", 255)));
     EXPECT_EQ("FF", Bytes(sformat("%{X}%1", 255)));

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -50,7 +51,77 @@ Stored ReadStored(const std::wstring& name) {
     return stored;
 }
 
+// What the program itself handed to RegSetValueEx. The system adds back a
+// terminator that a text value was written without, so the stored value
+// cannot show whether the program wrote it; the call as made can. The
+// program's calls go through this test program's import table, whose entries
+// are redirected to recorders for the whole run.
+struct Handed {
+    std::wstring name;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+std::vector<Handed> g_handed;
+bool g_testIsWriting = false; // the test's own writes are not the program's
+
+typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* SetValueA)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+extern "C" SetValueW g_importSetValueW asm("__imp__RegSetValueExW@24");
+extern "C" SetValueA g_importSetValueA asm("__imp__RegSetValueExA@24");
+SetValueW g_realSetValueW = nullptr;
+SetValueA g_realSetValueA = nullptr;
+
+void Record(const std::wstring& name, DWORD type, const BYTE* data, DWORD bytes) {
+    if (g_testIsWriting) return;
+    Handed handed;
+    handed.name = name;
+    handed.type = type;
+    if (data) handed.data.assign(data, data + bytes);
+    g_handed.push_back(handed);
+}
+
+LONG WINAPI RecordSetValueW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                            DWORD bytes) {
+    Record(name ? name : L"", type, data, bytes);
+    return g_realSetValueW(key, name, reserved, type, data, bytes);
+}
+
+LONG WINAPI RecordSetValueA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                            DWORD bytes) {
+    std::wstring wide;
+    for (const char* c = name; c && *c; ++c) wide += static_cast<WCHAR>(static_cast<unsigned char>(*c));
+    Record(wide, type, data, bytes);
+    return g_realSetValueA(key, name, reserved, type, data, bytes);
+}
+
+template <typename F>
+void Redirect(F& slot, F replacement, F* original) {
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(&slot, sizeof slot, PAGE_READWRITE, &old));
+    if (original) *original = slot;
+    slot = replacement;
+    VirtualProtect(&slot, sizeof slot, old, &old);
+}
+
+class RecordRegistryWrites : public ::testing::Environment {
+public:
+    void SetUp() override {
+        Redirect(g_importSetValueW, &RecordSetValueW, &g_realSetValueW);
+        Redirect(g_importSetValueA, &RecordSetValueA, &g_realSetValueA);
+    }
+    void TearDown() override {
+        Redirect(g_importSetValueW, g_realSetValueW, static_cast<SetValueW*>(nullptr));
+        Redirect(g_importSetValueA, g_realSetValueA, static_cast<SetValueA*>(nullptr));
+    }
+};
+
+::testing::Environment* const g_recorder = ::testing::AddGlobalTestEnvironment(new RecordRegistryWrites);
+
 void StoreRaw(const std::wstring& name, DWORD type, const void* data, DWORD bytes) {
+    struct Unrecorded {
+        Unrecorded() { g_testIsWriting = true; }
+        ~Unrecorded() { g_testIsWriting = false; }
+    } unrecorded;
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kNls, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                                              &key, nullptr));
@@ -87,6 +158,20 @@ void RemoveValuesOf(const std::wstring& app) {
     if (!stored.terminated || stored.bytes != (text.size() + 1) * sizeof(WCHAR))
         return ::testing::AssertionFailure()
                << "stored without its terminator (" << stored.bytes << " bytes)";
+    // The program's last write of the value, as it handed it over: the text
+    // in its own width with the terminator counted.
+    const Handed* last = nullptr;
+    for (const Handed& handed : g_handed)
+        if (_wcsicmp(handed.name.c_str(), name.c_str()) == 0) last = &handed;
+    if (!last) return ::testing::AssertionFailure() << "the program never wrote the value";
+    if (last->type != REG_SZ) return ::testing::AssertionFailure() << "handed over as type " << last->type;
+    std::basic_string<TCHAR> native(text.begin(), text.end());
+    native += TCHAR(0);
+    std::vector<BYTE> want(reinterpret_cast<const BYTE*>(native.data()),
+                           reinterpret_cast<const BYTE*>(native.data() + native.size()));
+    if (last->data != want)
+        return ::testing::AssertionFailure() << "handed over " << last->data.size() << " bytes, not the "
+                                             << want.size() << " of the text and its terminator";
     return ::testing::AssertionSuccess();
 }
 
@@ -308,6 +393,23 @@ TEST_F(StoredChoice, AnUnusableStoredChoiceIsReplacedByTheFirstLanguage) {
     Store(L"Lang-" + kApp, std::wstring(260, L'E'));
     Start();
     EXPECT_TRUE(WrittenAs(L"Lang-" + kApp, L"EN"));
+}
+
+// A value stored by another program without its terminator is read up to
+// its stored length. The data is followed by a letter in memory, so the
+// system has no terminator to count in and stores exactly the two letters.
+TEST_F(StoredChoice, AStoredChoiceWithoutItsTerminatorIsReadToItsLength) {
+    const WCHAR unterminated[] = L"EOX";
+    StoreRaw(L"Lang-" + kApp, REG_SZ, unterminated, 2 * sizeof(WCHAR));
+    Stored stored = ReadStored(L"Lang-" + kApp);
+    ASSERT_TRUE(stored.present);
+    ASSERT_EQ(2 * sizeof(WCHAR), stored.bytes);
+    ASSERT_FALSE(stored.terminated);
+    Start();
+    EXPECT_EQ(1u, GetLanguageIndex());
+    EXPECT_EQ(kLangEsperanto, GetLanguage());
+    EXPECT_TRUE(WrittenAs(L"Lang-" + kApp, L"EO")) << "written back whole";
+    SetLanguage(kLangEnglish);
 }
 
 TEST_F(StoredChoice, AListStartingWithAnUnknownCodeStartsInTheFirstKnownOne) {

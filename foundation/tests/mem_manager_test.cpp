@@ -208,6 +208,53 @@ TEST_F(MemManagerTest, RegisteredObjectsHoldOnlyARecord) {
     EXPECT_TRUE(g_reports.empty());
 }
 
+// The bucket word of a live block is the hash of its key: the user area for
+// a plain block, the object's own address for a registered object. Blocks of
+// many sizes spread their addresses over all fourteen hashed bits.
+TEST_F(MemManagerTest, LiveBlocksRecordTheBucketOfTheirKey) {
+    auto bucketOf = [](const void* key) {
+        return (static_cast<DWORD>(reinterpret_cast<UINT_PTR>(key)) >> 4) & 0x3FFF;
+    };
+    std::vector<void*> plain;
+    DWORD bitsSeen = 0;
+    for (DWORD i = 0; i < 200; i++) {
+        void* p = MEMALLOC(i * 37);
+        ASSERT_NE(nullptr, p);
+        const MemBlock* b = MemFindBlock(p);
+        ASSERT_NE(nullptr, b);
+        ASSERT_EQ(bucketOf(p), b->bucket) << "request " << i * 37;
+        bitsSeen |= b->bucket;
+        plain.push_back(p);
+    }
+    // Blocks are 128-byte multiples, so the three lowest hashed bits of a user
+    // area never change; the addresses reach every other one.
+    EXPECT_EQ(0x3FF8u, bitsSeen & 0x3FF8) << "the addresses did not reach every hashed bit";
+    void* large = MEMALLOC(600000);
+    ASSERT_NE(nullptr, large);
+    EXPECT_EQ(bucketOf(large), MemFindBlock(large)->bucket);
+
+    // The record of an object is hashed by the object, not by its own user area.
+    std::vector<Widget*> objects;
+    for (int i = 0; i < 20; i++) objects.push_back(MEMNEW(Widget, ()));
+    int differ = 0;
+    for (Widget* w : objects) {
+        const MemBlock* b = MemFindBlock(w);
+        ASSERT_NE(nullptr, b);
+        EXPECT_EQ(bucketOf(w), b->bucket);
+        differ += bucketOf(w) != bucketOf(b->user);
+    }
+    EXPECT_GT(differ, 0) << "no object's bucket told its key apart from its record";
+
+    const MemBlock* released = MemFindBlock(plain[5]);
+    MEMFREE(plain[5]);
+    EXPECT_EQ(kMemFreeBucket, released->bucket);
+    for (size_t i = 0; i < plain.size(); i++)
+        if (i != 5) MEMFREE(plain[i]);
+    for (Widget* w : objects) MEMDELETE(w);
+    MEMFREE(large);
+    EXPECT_TRUE(g_reports.empty());
+}
+
 TEST_F(MemManagerTest, OverwrittenSignaturesDoNotStopTheRelease) {
     BYTE* p = static_cast<BYTE*>(MEMALLOC(20));
     p[MemFindBlock(p)->capacity] ^= 0xFF;
@@ -216,6 +263,42 @@ TEST_F(MemManagerTest, OverwrittenSignaturesDoNotStopTheRelease) {
     EXPECT_TRUE(g_reports.empty());
     // Repair the trailer so the reused block is sound again.
     p[reinterpret_cast<MemBlock*>(p - 68)->capacity] ^= 0xFF;
+}
+
+// A caller that wrote before its block changed the capacity in the header. The release must not follow
+// it to a trailer or a free list somewhere else: the block is reported like an unknown address and kept.
+TEST_F(MemManagerTest, ABlockWhoseCapacityNoLongerFitsIsReportedNotReleased) {
+    MemStats before = MemGetStats();
+    BYTE* plain = static_cast<BYTE*>(MEMALLOC(40));
+    BYTE* large = static_cast<BYTE*>(MEMALLOC(600000));
+    MemBlock* plainHeader = reinterpret_cast<MemBlock*>(plain - sizeof(MemBlock));
+    MemBlock* largeHeader = reinterpret_cast<MemBlock*>(large - sizeof(MemBlock));
+    const DWORD plainCapacity = plainHeader->capacity, largeCapacity = largeHeader->capacity;
+    const DWORD wild[] = {0x7FFFFF00u, 0xFFFFFFF0u, 0, plainCapacity + 128 * 20000, kMemChunkSize};
+    for (DWORD capacity : wild) {
+        g_reports.clear();
+        plainHeader->capacity = capacity;
+        long line = __LINE__ + 1;
+        MEMFREE(plain);
+        ASSERT_EQ(1u, g_reports.size()) << capacity;
+        EXPECT_EQ(ExpectedReport("An invalid address was deleted.", plain, __FILE__, line), g_reports[0]);
+    }
+    g_reports.clear();
+    largeHeader->capacity = largeCapacity + 0x100000;
+    MEMFREE(large);
+    EXPECT_EQ(1u, g_reports.size());
+    g_reports.clear();
+    MEMTARE(plain);
+    EXPECT_EQ(1u, g_reports.size()) << "every look-up of the block sees the damage";
+
+    // Mended, both blocks are found and released as usual.
+    g_reports.clear();
+    plainHeader->capacity = plainCapacity;
+    largeHeader->capacity = largeCapacity;
+    MEMFREE(plain);
+    MEMFREE(large);
+    EXPECT_TRUE(g_reports.empty());
+    EXPECT_EQ(before.liveBlocks, MemGetStats().liveBlocks);
 }
 
 TEST_F(MemManagerTest, ManyLiveBlocksSharingBucketsAreFoundAndReleasedInAnyOrder) {

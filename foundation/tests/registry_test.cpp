@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <vector>
+
+#include "guarded_bytes.h"
+#include "mem_manager.h"
 
 namespace {
 
@@ -47,6 +51,50 @@ TEST_F(RegistryTest, PathsNameTheirRootAndSubKey) {
     EXPECT_EQ(HKEY_LOCAL_MACHINE, child.Root());
     EXPECT_TRUE(child.SubKey() == TEXT("Software\\Tessel\\NLS"));
     EXPECT_EQ(7u, RegKey(7, string(TEXT("x"))).Options());
+}
+
+// A root name with its backslash and nothing after it is still the root,
+// with an empty sub-key, and reaches the root's own values.
+TEST_F(RegistryTest, ARootFollowedOnlyByItsBackslashNamesTheRoot) {
+    struct Case {
+        const TCHAR* path;
+        HKEY root;
+    } cases[] = {
+        {TEXT("HKLM\\"), HKEY_LOCAL_MACHINE},
+        {TEXT("hkcu\\"), HKEY_CURRENT_USER},
+        {TEXT("HkCr\\"), HKEY_CLASSES_ROOT},
+    };
+    for (const Case& c : cases) {
+        RegKey key{string(c.path)};
+        EXPECT_EQ(c.root, key.Root()) << string(c.path).Psz8();
+        EXPECT_TRUE(key.SubKey().IsEmpty()) << string(c.path).Psz8() << " gave " << key.SubKey().Psz8();
+    }
+    HKEY opened = RegKey(string(TEXT("HKCU\\"))).Open();
+    ASSERT_NE(nullptr, opened);
+    HKEY software = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyEx(opened, TEXT("Software"), 0, KEY_READ, &software))
+        << "the handle is the root itself";
+    if (software) RegCloseKey(software);
+    RegCloseKey(opened);
+}
+
+// Text stored for later expansion is still text: it is read as it is stored.
+TEST_F(RegistryTest, GetStringReadsExpandableTextAsItIsStored) {
+    const TCHAR stored[] = TEXT("%WINDIR%\\Fonts");
+    RegValue path = Value(TEXT("Expandable"));
+    ASSERT_TRUE(path.Set(REG_EXPAND_SZ, stored, sizeof stored));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), path.GetType());
+    string read(TEXT("stale"));
+    EXPECT_TRUE(path.GetString(read));
+    EXPECT_TRUE(read == stored) << read.Psz8();
+    EXPECT_EQ(14u, read.GetLength());
+
+    // Other kinds of text are not read as one string.
+    const TCHAR several[] = TEXT("a\0b\0");
+    RegValue list = Value(TEXT("List"));
+    ASSERT_TRUE(list.Set(REG_MULTI_SZ, several, sizeof several));
+    EXPECT_FALSE(list.GetString(read));
+    EXPECT_TRUE(read.IsEmpty());
 }
 
 TEST_F(RegistryTest, TypedValuesRoundTripAndMissingOnesReadEmpty) {
@@ -118,6 +166,82 @@ TEST_F(RegistryTest, VersionedRecordsAreReadOnlyWhenCompatible) {
     ASSERT_TRUE(damaged.Set(REG_BINARY, tooShort, sizeof tooShort));
     EXPECT_FALSE(damaged.GetVersioned(0x00010000, untouched, sizeof untouched));
     EXPECT_FALSE(Value(TEXT("Absent")).GetVersioned(0x00010000, untouched, sizeof untouched));
+}
+
+// Reserves every free stretch of address space of a megabyte or more, so that no large allocation can
+// succeed until the reservation ends; small allocations still find room in the heaps' existing space.
+class AddressSpaceExhausted {
+public:
+    AddressSpaceExhausted() {
+        for (SIZE_T size = 256u << 20; size >= (1u << 20); size /= 2)
+            while (count_ < kMax) {
+                void* p = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+                if (!p) break;
+                reserved_[count_++] = p;
+            }
+    }
+    ~AddressSpaceExhausted() {
+        while (count_) VirtualFree(reserved_[--count_], 0, MEM_RELEASE);
+    }
+
+private:
+    static const int kMax = 4096;
+    void* reserved_[kMax];
+    int count_ = 0;
+};
+
+// Reading a long text needs a buffer for it; when none can be had the read fails and leaves the text empty.
+TEST_F(RegistryTest, AStringThatFindsNoBufferReadsAsFailure) {
+    const DWORD characters = 3u << 20; // 6 MB of UTF-16, or 3 MB of 8-bit text
+    TCHAR* big = new TCHAR[characters + 1];
+    for (DWORD i = 0; i < characters; ++i) big[i] = TEXT('a') + i % 26;
+    big[characters] = 0;
+    RegValue value = Value(TEXT("Long"));
+    ASSERT_TRUE(value.SetString(string(big)));
+    delete[] big;
+
+    string read(TEXT("stale"));
+    bool ok;
+    {
+        AddressSpaceExhausted exhausted;
+        ok = value.GetString(read);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(read.IsEmpty());
+    // With room again the same value reads in full.
+    ASSERT_TRUE(value.GetString(read));
+    EXPECT_EQ(characters, read.GetLength());
+    EXPECT_EQ(TEXT('a'), read[26]);
+}
+
+// Seeded records of every length from 0 to 40 bytes with versions around the required one, read into a
+// destination that ends right before an inaccessible page: a compatible record fills the destination
+// with its bytes cut to size and zeros beyond them, anything else leaves the destination as it was.
+TEST_F(RegistryTest, ArbitraryRecordsReadIntoExactlySizedDestinations) {
+    const DWORD required = 0x00030002;
+    const DWORD versions[] = {0x00030002, 0x00030007, 0x00030001, 0x00020002, 0x00040002, 0, 0xFFFFFFFF};
+    const DWORD sizes[] = {0, 1, 7, 16, 33};
+    DWORD seed = 99;
+    RegValue value = Value(TEXT("Record"));
+    MemStats before = MemGetStats();
+    for (int round = 0; round < 300; ++round) {
+        seed = seed * 1103515245 + 12345;
+        std::vector<BYTE> stored(seed % 41);
+        for (BYTE& b : stored) b = static_cast<BYTE>((seed = seed * 1103515245 + 12345) >> 16);
+        DWORD version = versions[round % 7];
+        if (stored.size() >= 4) memcpy(stored.data(), &version, 4);
+        ASSERT_TRUE(value.SetBinary(RegData(stored.data(), static_cast<DWORD>(stored.size()))));
+        DWORD size = sizes[round % 5];
+        std::vector<BYTE> fill(size, 0xA5);
+        GuardedBytes destination(fill);
+        bool compatible = stored.size() >= 4 && HIWORD(version) == 3 && LOWORD(version) >= 2;
+        EXPECT_EQ(compatible, value.GetVersioned(required, destination.data(), size)) << round;
+        for (DWORD i = 0; i < size; ++i) {
+            BYTE want = !compatible ? 0xA5 : i + 4 < stored.size() ? stored[i + 4] : 0;
+            ASSERT_EQ(want, destination.data()[i]) << "round " << round << ", byte " << i;
+        }
+    }
+    EXPECT_EQ(before.liveBlocks, MemGetStats().liveBlocks);
 }
 
 TEST_F(RegistryTest, DeleteTreeRemovesEverythingBelowAKey) {

@@ -89,6 +89,32 @@ TEST(StringReserve, GrowthKeepsSixteenSpareAndAddsTheClampedLength) {
     EXPECT_EQ(148u * sizeof(TCHAR), block->requested);
 }
 
+// Growth adds the current length, but never more than 0x100000 characters,
+// however long the text already is.
+TEST(StringReserve, GrowthByTheLengthStopsAtOneMegaCharacter) {
+    auto ofLength = [](DWORD length) {
+        string s;
+        TCHAR* buffer = s.GetBuffer(length + 1);
+        for (DWORD i = 0; i < length; ++i) buffer[i] = static_cast<TCHAR>('a' + i % 26);
+        buffer[length] = 0;
+        EXPECT_EQ(length, s.UpdateLength());
+        return s;
+    };
+    string below = ofLength(0x90000);
+    DWORD wanted = below.GetCapacity() + 100;
+    below.Reserve(wanted);
+    EXPECT_EQ(wanted + 16 + 0x90000, below.GetCapacity());
+    EXPECT_EQ(0x90000u, below.GetLength());
+    EXPECT_EQ('a' + (0x90000 - 1) % 26, below.Psz()[0x90000 - 1]);
+
+    string above = ofLength(0x100000 + 0x1234);
+    wanted = above.GetCapacity() + 100;
+    above.Reserve(wanted);
+    EXPECT_EQ(wanted + 16 + 0x100000, above.GetCapacity());
+    EXPECT_EQ(0x101234u, above.GetLength());
+    EXPECT_EQ('a' + (0x101234 - 1) % 26, above.Psz()[0x101234 - 1]);
+}
+
 TEST(StringReserve, ScratchBuffersTakeExactlyTheNeedPlus48) {
     string s;
     s.Reserve8(10);
@@ -503,6 +529,50 @@ TEST(StringConversion, EsperantoLettersGetTheirLatin3CodesOnlyWhileEsperantoIsCu
     SetLanguage(kLangEnglish);
     EXPECT_EQ("\xC7", otherBytes);
     EXPECT_EQ("\xC6", mapped);
+}
+
+// Every one of the twelve letters, capital and small, gets its own ISO 8859-3
+// byte while Esperanto is current, and its base letter under English.
+TEST(StringConversion, AllTwelveEsperantoLettersMapToTheirOwnCodes) {
+    const struct {
+        WCHAR letter;
+        char base;
+        unsigned char latin3;
+    } letters[] = {
+        {0x0108, 'C', 0xC6}, {0x0109, 'c', 0xE6}, {0x011C, 'G', 0xD8}, {0x011D, 'g', 0xF8},
+        {0x0124, 'H', 0xA6}, {0x0125, 'h', 0xB6}, {0x0134, 'J', 0xAC}, {0x0135, 'j', 0xBC},
+        {0x015C, 'S', 0xDE}, {0x015D, 's', 0xFE}, {0x016C, 'U', 0xDD}, {0x016D, 'u', 0xFD},
+    };
+    std::wstring all;
+    std::string wantEsperanto, wantEnglish;
+    for (const auto& l : letters) {
+        // Each letter alone and between plain letters, so that no neighbour decides its code.
+        all += L'a';
+        all += l.letter;
+        wantEsperanto += 'a';
+        wantEsperanto += static_cast<char>(l.latin3);
+        wantEnglish += 'a';
+        wantEnglish += l.base;
+        const WCHAR alone[] = {l.letter, 0};
+        SetLanguage(kLangEsperanto);
+        std::string esperanto = string(alone).Psz8();
+        SetLanguage(kLangEnglish);
+        std::string english = string(alone).Psz8();
+        EXPECT_EQ(std::string(1, static_cast<char>(l.latin3)), esperanto)
+            << "U+" << std::hex << static_cast<unsigned>(l.letter);
+        EXPECT_EQ(std::string(1, l.base), english) << "U+" << std::hex << static_cast<unsigned>(l.letter);
+    }
+    SetLanguage(kLangEsperanto);
+    std::string esperanto = string(all.c_str()).Psz8();
+    SetLanguage(kLangEnglish);
+    std::string english = string(all.c_str()).Psz8();
+    EXPECT_EQ(wantEsperanto, esperanto);
+    EXPECT_EQ(wantEnglish, english);
+    // Plain base letters stay themselves even in Esperanto: only a mapped letter is replaced.
+    SetLanguage(kLangEsperanto);
+    std::string bases = string(L"CcGgHhJjSsUu").Psz8();
+    SetLanguage(kLangEnglish);
+    EXPECT_EQ("CcGgHhJjSsUu", bases);
 }
 
 TEST(StringHelpers, LengthCopyAndConcatenation) {

@@ -373,6 +373,55 @@ TEST(Inflate, EveryTruncationFailsTheSameInBothDecoders) {
     EXPECT_GT(compared, 3000);
 }
 
+struct DecodeWork {
+    const std::vector<std::pair<std::string, Bytes>>* corpus;
+    const std::vector<Bytes>* streams;
+    size_t first;
+    LONG mismatches;
+};
+
+DWORD WINAPI DecodeMany(LPVOID parameter) {
+    DecodeWork* w = static_cast<DecodeWork*>(parameter);
+    for (int round = 0; round < 20; ++round) {
+        for (size_t i = 0; i < w->streams->size(); ++i) {
+            size_t k = (i + w->first) % w->streams->size();
+            const Bytes& original = (*w->corpus)[k].second;
+            const Bytes& stream = (*w->streams)[k];
+            Bytes out(original.size() + 1024);
+            DWORD produced = 0;
+            try {
+                produced = Inflate(stream.data(), DWORD(stream.size()), out.data(), DWORD(out.size()));
+            } catch (const cetl::exception&) {
+                ++w->mismatches;
+                continue;
+            }
+            if (produced != original.size() || memcmp(out.data(), original.data(), produced) != 0)
+                ++w->mismatches;
+        }
+    }
+    return 0;
+}
+
+// Each call keeps its tables to itself: four threads decoding different streams at once all get their
+// own input back.
+TEST(Inflate, ThreadsDecodeAtTheSameTime) {
+    std::vector<std::pair<std::string, Bytes>> corpus = Corpus();
+    std::vector<Bytes> streams;
+    for (const auto& item : corpus) streams.push_back(ZlibDeflate(item.second, 9, Z_DEFAULT_STRATEGY, 15, 8));
+    DecodeWork work[4];
+    HANDLE threads[4];
+    for (int t = 0; t < 4; ++t) {
+        work[t] = {&corpus, &streams, size_t(t), 0};
+        threads[t] = CreateThread(nullptr, 0, DecodeMany, &work[t], 0, nullptr);
+        ASSERT_TRUE(threads[t]);
+    }
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(4, threads, TRUE, 60000));
+    for (int t = 0; t < 4; ++t) {
+        CloseHandle(threads[t]);
+        EXPECT_EQ(0, work[t].mismatches) << "thread " << t;
+    }
+}
+
 TEST(Inflate, DecodersHoldNoMemoryAfterAFailure) {
     DWORD before = LiveBlocks();
     for (const Case& c : HandMadeCases()) Product(c.stream, c.capacity);

@@ -22,6 +22,7 @@ struct HuffTable {
     DWORD minLength = 0xFFFF;
     DWORD maxLength = 0;
     std::vector<Slot> slots = std::vector<Slot>(kCapacity);
+    std::vector<DWORD> filled; // the slots in use, so that clearing the table costs no more than filling it
 };
 
 // Fixed literal/length, fixed distance, code-length, dynamic literal/length, dynamic distance.
@@ -62,7 +63,8 @@ bool Build(HuffTable& table, const BYTE* lengths, DWORD count) {
         code = (code + perLength[bits - 1]) << 1;
         next[bits] = code;
     }
-    std::fill(table.slots.begin(), table.slots.end(), Slot{0, 0, 0});
+    for (DWORD index : table.filled) table.slots[index] = Slot{0, 0, 0};
+    table.filled.clear();
     table.minLength = 0xFFFF;
     table.maxLength = 0;
     bool any = false;
@@ -75,6 +77,7 @@ bool Build(HuffTable& table, const BYTE* lengths, DWORD count) {
         DWORD index = next[length]++ & ((1u << length) - 1);
         if (index >= kCapacity || table.slots[index].used) return false;
         table.slots[index] = Slot{1, length, symbol};
+        table.filled.push_back(index);
     }
     return any;
 }
