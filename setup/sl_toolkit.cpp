@@ -401,6 +401,21 @@ bool SetupToolkit::WriteFile(const string& path, const BYTE* bytes, DWORD count,
     return ok;
 }
 
+bool SetupToolkit::WriteMember(const string& path, ZipFile& archive, ZipEntry* entry, LONG from, LONG to) {
+    bool wasLoaded = entry->IsLoaded();
+    try {
+        archive.Load(entry);
+    } catch (const cetl::exception&) {
+        // A damaged member is a failed step like any other: the installer reports it.
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    bool ok = WriteFile(path, entry->GetData(), entry->GetSize(), from, to);
+    // A member decoded only for this write gives its block back at once.
+    if (!wasLoaded) entry->Unload();
+    return ok;
+}
+
 bool SetupToolkit::InstallFile(const string& destination, ZipFile& archive, const string& member, LONG from,
                                LONG to) {
     string name = ZipMemberName(member.Psz8());
@@ -412,17 +427,7 @@ bool SetupToolkit::InstallFile(const string& destination, ZipFile& archive, cons
     }
     if (!EnsureFolder(destination, false, true)) return false;
     Journalize(kJournalDeleteFile, destination);
-    bool wasLoaded = entry->IsLoaded();
-    try {
-        archive.Load(entry);
-    } catch (const cetl::exception&) {
-        // A damaged member is a failed step like any other: the installer reports it.
-        SetLastError(ERROR_INVALID_DATA);
-        return false;
-    }
-    bool ok = WriteFile(destination, entry->GetData(), entry->GetSize(), from, to);
-    if (!wasLoaded) entry->Unload();
-    return ok;
+    return WriteMember(destination, archive, entry, from, to);
 }
 
 bool SetupToolkit::InstallTree(const string& destinationFolder, ZipFile& archive, const string& memberFolder,
@@ -503,17 +508,8 @@ bool SetupToolkit::Finalize(ZipFile& archive, const string& member, LONG from, L
     string uninstaller = GetFolder(kFolderMaker) + "\\remora.dll";
     // An uninstaller of version 2 or later serves every product of the maker: it is kept.
     if (RapiAskVersion(m_->link, uninstaller, string("GetUninstallVersion")) < 2) {
-        if (!EnsureFolder(uninstaller, false, true)) return false;
-        bool wasLoaded = entry->IsLoaded();
-        try {
-            archive.Load(entry);
-        } catch (const cetl::exception&) {
-            SetLastError(ERROR_INVALID_DATA);
+        if (!EnsureFolder(uninstaller, false, true) || !WriteMember(uninstaller, archive, entry, from, to))
             return false;
-        }
-        bool ok = WriteFile(uninstaller, entry->GetData(), entry->GetSize(), from, to);
-        if (!wasLoaded) entry->Unload();
-        if (!ok) return false;
     }
     ReportProgress(kProgressFinishing, to, string());
     WriteUninstallEntries(m_->applicationName);

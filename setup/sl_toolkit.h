@@ -110,6 +110,8 @@ private:
     SetupToolkit(const SetupToolkit&);
     SetupToolkit& operator=(const SetupToolkit&);
     bool Journalize(DWORD kind, const string& first, const string& second = string());
+    // Writes one member's bytes to a file, decoding it first when needed; false for a damaged member.
+    bool WriteMember(const string& path, ZipFile& archive, ZipEntry* entry, LONG from, LONG to);
     string UninstallerPath();
     State* m_;
 };

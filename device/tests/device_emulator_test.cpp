@@ -8,6 +8,8 @@
 #include "sl_rapi_api.h"
 
 #include <gtest/gtest.h>
+
+#include "test_files.h"
 #include <lzo/lzo1x.h>
 #include <shlobj.h>
 
@@ -19,46 +21,6 @@
 #include <vector>
 
 namespace {
-
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\'));
-}
-
-std::string ReadHostFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteHostFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
 
 // Runs the device tool and returns what it printed; *status gets its exit status.
 std::string RunTool(const std::string& arguments, DWORD* status) {
@@ -74,7 +36,7 @@ std::string RunTool(const std::string& arguments, DWORD* status) {
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process = {};
-    std::string command = "\"" + ProgramFolder() + "\\devicetool.exe\" " + arguments;
+    std::string command = "\"" + ModuleFolder() + "\\devicetool.exe\" " + arguments;
     std::vector<char> line(command.begin(), command.end());
     line.push_back(0);
     BOOL started =
@@ -107,7 +69,7 @@ struct Rapi {
 #undef RAPI_MEMBER
 
     bool Load() {
-        module = LoadLibraryA((ProgramFolder() + "\\rapi.dll").c_str());
+        module = LoadLibraryA((ModuleFolder() + "\\rapi.dll").c_str());
         if (!module) return false;
         bool all = true;
 #define RAPI_LOOKUP0(Result, Name)                                                                           \

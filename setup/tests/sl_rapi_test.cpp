@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_files.h"
+
 #include <algorithm>
 #include <fstream>
 #include <random>
@@ -21,51 +23,11 @@ std::vector<std::string> g_trace;
 
 void KeepTrace(const char* line) { g_trace.push_back(line); }
 
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\'));
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-std::string ReadHostFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteHostFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 size_t Count(const std::vector<std::string>& lines, const std::string& line) {
@@ -111,7 +73,7 @@ protected:
         RemoveTree(base_);
     }
 
-    void UseLibrary(const char* variant) { SetDllDirectoryA((ProgramFolder() + "\\" + variant).c_str()); }
+    void UseLibrary(const char* variant) { SetDllDirectoryA((ModuleFolder() + "\\" + variant).c_str()); }
 
     // An attached device with the usual folders; the decompressor only when asked.
     void AttachDevice(bool decompressor) {
@@ -428,7 +390,7 @@ TEST_F(RapiTransferTest, VersionsAreAskedOnTheDeviceAndOnTheDesktop) {
     EXPECT_EQ(RapiAskVersion(link_, deviceUninstaller, string("GetUninstallVersion")), 2);
     EXPECT_EQ(RapiAskVersion(link_, deviceUninstaller, string("NoSuchFunction")), 0);
 
-    string desktop((ProgramFolder() + "\\remote_call_library.dll").c_str());
+    string desktop((ModuleFolder() + "\\remote_call_library.dll").c_str());
     EXPECT_EQ(RapiAskVersion(nullptr, desktop, string("GetUninstallVersion")), 2);
     EXPECT_EQ(RapiAskVersion(nullptr, desktop, string("AlwaysFails")), 0);
     EXPECT_EQ(RapiAskVersion(nullptr, desktop, string("Missing")), 0);

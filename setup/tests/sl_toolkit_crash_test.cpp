@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_files.h"
+
 #include <string>
 #include <vector>
 
@@ -14,15 +16,6 @@ const char kApp[] = "VexlinCrashTest";
 // Exit codes: the child's own end at its kill point, and ours for a child that did not end in time.
 const DWORD kKilled = 7;
 const DWORD kHung = 9;
-
-std::string Directory() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.rfind('\\'));
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool KeyExists(HKEY root, const char* key) {
     HKEY handle;
@@ -39,25 +32,6 @@ bool ValueExists(HKEY root, const char* key, const char* name) {
     return found;
 }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 // Runs the child with a kill point; returns its exit code and what it printed.
 DWORD RunChild(DWORD killPoint, std::string* output) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -71,7 +45,7 @@ DWORD RunChild(DWORD killPoint, std::string* output) {
     startup.hStdError = write;
     PROCESS_INFORMATION child = {};
     std::string line =
-        "\"" + Directory() + "\\toolkit_crash_child.exe\" " + std::to_string(killPoint) + " " + kApp;
+        "\"" + ModuleFolder() + "\\toolkit_crash_child.exe\" " + std::to_string(killPoint) + " " + kApp;
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
         CloseHandle(read);
         CloseHandle(write);

@@ -8,6 +8,8 @@
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
+
+#include "test_files.h"
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -22,33 +24,6 @@ std::vector<uint8_t> Pattern(size_t size, int seed) {
     std::vector<uint8_t> v(size);
     for (size_t i = 0; i < size; ++i) v[i] = uint8_t(i * 31 + seed + i / 977);
     return v;
-}
-
-std::string ReadAll(const std::string& path) {
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string text(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!text.empty()) ReadFile(file, &text[0], DWORD(text.size()), &read, nullptr);
-    CloseHandle(file);
-    return text;
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string Directory() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.rfind('\\'));
 }
 
 std::string RegText(HKEY root, const char* key, const char* name) {
@@ -92,7 +67,7 @@ void Record(DWORD kind, LONG percent, const string& path, DWORD_PTR user) {
     Report report = {kind, percent, path.Psz8(), false};
     if (kind == kProgressFile && !r->logPath.empty())
         report.logCoversFile =
-            ReadAll(r->logPath).find("deletefile { \"" + report.path + "\" }") != std::string::npos;
+            ReadHostFile(r->logPath).find("deletefile { \"" + report.path + "\" }") != std::string::npos;
     r->reports.push_back(report);
 }
 
@@ -160,7 +135,7 @@ TEST_F(ToolkitTest, InstallFinalizeAndUninstallThroughTheLog) {
         EXPECT_EQ("deletedir " + pf + "\\VexlinToolkitTest\\bin", EntryText(journal, 1));
         EXPECT_EQ("deletefile " + exe, EntryText(journal, 2));
         std::vector<uint8_t> want = Pattern(70000, 1);
-        EXPECT_EQ(std::string(want.begin(), want.end()), ReadAll(exe));
+        EXPECT_EQ(std::string(want.begin(), want.end()), ReadHostFile(exe));
         ASSERT_FALSE(recorder.reports.empty());
         bool sawFile = false;
         for (const Report& r : recorder.reports)
@@ -233,20 +208,21 @@ TEST_F(ToolkitTest, InstallFinalizeAndUninstallThroughTheLog) {
 
         // The uninstaller: one answering 2 is kept, one answering 1 (or nothing) is replaced.
         std::string remora = maker + "\\remora.dll";
-        ASSERT_TRUE(CopyFileA((Directory() + "\\current_uninstaller.dll").c_str(), remora.c_str(), FALSE));
-        std::string current = ReadAll(remora);
+        ASSERT_TRUE(CopyFileA((ModuleFolder() + "\\current_uninstaller.dll").c_str(), remora.c_str(), FALSE));
+        std::string current = ReadHostFile(remora);
         ASSERT_TRUE(t->Finalize(archive, string("remora.dll"), 95, 99));
-        EXPECT_EQ(current, ReadAll(remora));
-        ASSERT_TRUE(CopyFileA((Directory() + "\\old_uninstaller.dll").c_str(), remora.c_str(), FALSE));
+        EXPECT_EQ(current, ReadHostFile(remora));
+        ASSERT_TRUE(CopyFileA((ModuleFolder() + "\\old_uninstaller.dll").c_str(), remora.c_str(), FALSE));
         ASSERT_TRUE(t->Finalize(archive, string("remora.dll"), 95, 99));
-        EXPECT_EQ("NEW", ReadAll(remora));
-        WriteAll(remora, "not a library");
+        EXPECT_EQ("NEW", ReadHostFile(remora));
+        WriteHostFile(remora, "not a library");
         ASSERT_TRUE(t->Finalize(archive, string("remora.dll"), 95, 100));
-        EXPECT_EQ("NEW", ReadAll(remora));
+        EXPECT_EQ("NEW", ReadHostFile(remora));
         EXPECT_EQ(100, t->CurrentPercent());
-        EXPECT_EQ(std::string::npos, ReadAll(recorder.logPath).find("remora.dll"))
+        EXPECT_EQ(std::string::npos, ReadHostFile(recorder.logPath).find("remora.dll"))
             << "the shared uninstaller";
-        EXPECT_EQ(std::string::npos, ReadAll(recorder.logPath).find("Uninstall Log")) << "the log itself";
+        EXPECT_EQ(std::string::npos, ReadHostFile(recorder.logPath).find("Uninstall Log"))
+            << "the log itself";
         const char* uninstallKey =
             "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VexlinToolkitTest";
         EXPECT_EQ(kApp, RegText(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName"));

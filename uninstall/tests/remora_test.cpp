@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_files.h"
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,27 +22,6 @@ const char kApp[] = "VexlinRemoraTest";
 const char kOtherLog[] = "Uninstall Log for VexlinRemoraOther.txt";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VexlinRemoraTest";
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-
-std::string Directory() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.rfind('\\'));
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string RegText(HKEY root, const char* key, const char* name) {
     char buffer[1024] = {0};
@@ -141,25 +122,6 @@ void ForgetPendingDeletions(const std::vector<std::string>& paths) {
     RegCloseKey(key);
 }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 // The uninstall logs of other products in the maker folder.
 std::vector<std::string> OtherLogs(const std::string& maker) {
     std::vector<std::string> logs;
@@ -186,7 +148,7 @@ std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s
 // Runs a command line as it is, and the driver answering that process's message boxes; returns the boxes
 // the driver saw as "caption|text" lines.
 std::vector<std::string> RunAnswered(const std::string& commandLine, const char* answers) {
-    std::string report = Directory() + "\\answers.txt";
+    std::string report = ModuleFolder() + "\\answers.txt";
     DeleteFileA(report.c_str());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -196,7 +158,7 @@ std::vector<std::string> RunAnswered(const std::string& commandLine, const char*
         ADD_FAILURE() << "cannot start " << commandLine;
         return {};
     }
-    std::string driverLine = "\"" + Directory() + "\\dialog_answerer.exe\" " +
+    std::string driverLine = "\"" + ModuleFolder() + "\\dialog_answerer.exe\" " +
                              std::to_string(target.dwProcessId) + " " + answers + " 60000 \"" + report + "\"";
     EXPECT_TRUE(CreateProcessA(nullptr, &driverLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &driver));
@@ -212,7 +174,7 @@ std::vector<std::string> RunAnswered(const std::string& commandLine, const char*
         CloseHandle(driver.hProcess);
         CloseHandle(driver.hThread);
     }
-    return Lines(ReadAll(report));
+    return Lines(ReadHostFile(report));
 }
 
 class RemoraTest : public ::testing::Test {
@@ -232,7 +194,7 @@ protected:
         CleanUp();
         // What was there before: a folder holding another product's file, and a key with its own value.
         CreateDirectoryA(shared_.c_str(), nullptr);
-        WriteAll(shared_ + "\\other.txt", "another product");
+        WriteHostFile(shared_ + "\\other.txt", "another product");
         SetRegText(HKEY_CURRENT_USER, "Software\\Tessel", "VexlinRemoraUnrelated", "keep");
     }
 
@@ -267,9 +229,9 @@ protected:
         ASSERT_TRUE(
             writer.Add("native/vexlin.exe", Bytes(std::string(40000, 'v')), ZipMethod::Deflated, &error));
         ASSERT_TRUE(writer.Add("readme.txt", Bytes("Legu min"), ZipMethod::Stored, &error));
-        ASSERT_TRUE(writer.Add("remora.dll", Bytes(ReadAll(Directory() + "\\remora.dll")),
+        ASSERT_TRUE(writer.Add("remora.dll", Bytes(ReadHostFile(ModuleFolder() + "\\remora.dll")),
                                ZipMethod::Deflated, &error));
-        ASSERT_TRUE(writer.Add("hook.dll", Bytes(ReadAll(Directory() + "\\uninstall_hook.dll")),
+        ASSERT_TRUE(writer.Add("hook.dll", Bytes(ReadHostFile(ModuleFolder() + "\\uninstall_hook.dll")),
                                ZipMethod::Deflated, &error));
         std::vector<uint8_t> zip = writer.Finish();
         ZipFile archive;
@@ -294,7 +256,7 @@ protected:
                                      string("Runs"), 3));
         ASSERT_TRUE(t->TransferLanguage(string(kApp)));
         ASSERT_TRUE(t->Finalize(archive, string("remora.dll"), 95, 100));
-        ASSERT_EQ(ReadAll(Directory() + "\\remora.dll"), ReadAll(remora_));
+        ASSERT_EQ(ReadHostFile(ModuleFolder() + "\\remora.dll"), ReadHostFile(remora_));
     }
 
     void ExpectInstalled() {
@@ -316,7 +278,7 @@ protected:
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
         EXPECT_EQ('<', RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tessel\\NLS", "Opt-VexlinRemoraTest")[0]);
         EXPECT_EQ('<', RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tessel\\NLS", "Lang-VexlinRemoraTest")[0]);
-        EXPECT_EQ("another product", ReadAll(shared_ + "\\other.txt"));
+        EXPECT_EQ("another product", ReadHostFile(shared_ + "\\other.txt"));
         EXPECT_TRUE(Exists(pf_));
         EXPECT_TRUE(Exists(menu_));
         EXPECT_EQ("keep", RegText(HKEY_CURRENT_USER, "Software\\Tessel", "VexlinRemoraUnrelated"));
@@ -330,7 +292,7 @@ protected:
 TEST_F(RemoraTest, NoKeepsEverythingAndYesRemovesItInTheProductsLanguage) {
     Install("EO");
     // Another product of the maker still needs the shared uninstaller.
-    WriteAll(maker_ + "\\" + kOtherLog, "#\n");
+    WriteHostFile(maker_ + "\\" + kOtherLog, "#\n");
     std::string command = UninstallString();
     EXPECT_EQ("rundll32 \"" + remora_ + "\",Uninstall VexlinRemoraTest", command);
 
@@ -391,19 +353,19 @@ TEST_F(RemoraTest, TheLastProductsUninstallSchedulesTheUninstallerAndTheMakerFol
 }
 
 TEST_F(RemoraTest, AHookAnsweringZeroStopsTheUninstallWithNothingRemoved) {
-    std::string hookLog = Directory() + "\\hook_calls.txt";
+    std::string hookLog = ModuleFolder() + "\\hook_calls.txt";
     DeleteFileA(hookLog.c_str());
     SetEnvironmentVariableA("VEXLIN_HOOK_LOG", hookLog.c_str());
     Install("EN", true);
     std::string hook = pf_ + "\\VexlinRemoraTest\\hook.dll";
-    std::string hookBytes = ReadAll(hook);
+    std::string hookBytes = ReadHostFile(hook);
     {
         SetEnvironmentVariableA("VEXLIN_HOOK_ANSWER", "0");
         SetupLib lib(0);
         EXPECT_FALSE(lib.Uninstall(FALSE, string(kApp)));
         ExpectInstalled();
-        EXPECT_EQ(hookBytes, ReadAll(hook)) << "the hook is back in its place";
-        EXPECT_EQ("OnUninstallBegin VexlinRemoraTest\n", ReadAll(hookLog));
+        EXPECT_EQ(hookBytes, ReadHostFile(hook)) << "the hook is back in its place";
+        EXPECT_EQ("OnUninstallBegin VexlinRemoraTest\n", ReadHostFile(hookLog));
     }
     {
         SetEnvironmentVariableA("VEXLIN_HOOK_ANSWER", "1");
@@ -413,7 +375,7 @@ TEST_F(RemoraTest, AHookAnsweringZeroStopsTheUninstallWithNothingRemoved) {
         EXPECT_FALSE(Exists(hook));
         EXPECT_EQ("OnUninstallBegin VexlinRemoraTest\nOnUninstallBegin VexlinRemoraTest\n"
                   "OnUninstallEnd VexlinRemoraTest\n",
-                  ReadAll(hookLog));
+                  ReadHostFile(hookLog));
     }
     SetEnvironmentVariableA("VEXLIN_HOOK_ANSWER", nullptr);
     SetEnvironmentVariableA("VEXLIN_HOOK_LOG", nullptr);
