@@ -285,6 +285,10 @@ LRESULT CALLBACK AnimWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         case WM_ERASEBKGND:
             window->Invalidate(nullptr, FALSE);
             break;
+        case WM_DISPLAYCHANGE:
+            // Paints rely on the screen depth read earlier; only a display change makes it stale.
+            PaletteGroup::RefreshScreenDepth();
+            break;
         }
         // The filters' answers never stop the window's own handling.
         if (window->IsAlive()) window->filters_.Dispatch(hwnd, message, wParam, lParam);

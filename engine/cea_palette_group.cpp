@@ -60,11 +60,21 @@ inline DWORD Sum(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c)
 
 inline COLORREF EntryColor(const PALETTEENTRY& e) { return RGB(e.peRed, e.peGreen, e.peBlue); }
 
-int DisplayDepth() {
+int QueryScreenDepth() {
     HDC screen = ::GetDC(nullptr);
     int depth = screen ? GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) : 32;
     if (screen) ::ReleaseDC(nullptr, screen);
     return depth;
+}
+
+// The screen's real depth, asked once and then only again when the display changes or a group merges:
+// every paint wants the palette handle, and asking the screen costs more than composing a whole frame.
+PaletteGroup::ScreenDepthQuery g_depthQuery = nullptr;
+int g_screenDepth = 0; // 0: not asked yet
+
+int ScreenDepth() {
+    if (g_screenDepth == 0) PaletteGroup::RefreshScreenDepth();
+    return g_screenDepth;
 }
 
 // Hue, lightness and saturation on a 0..255 scale; greys get hue 170.
@@ -104,7 +114,8 @@ PaletteGroup::PaletteGroup()
     : entries_(nullptr), entryCount_(0), paletteHandle_(nullptr), openCount_(1), fixed_(FALSE),
       inverse_(nullptr) {
     memset(palette_, 0, sizeof palette_);
-    if (DisplayDepth() == 4) {
+    RefreshScreenDepth();
+    if (ScreenDepth() == 4) {
         AddEntries(kSystemColors, 0);
     } else {
         AddSpecific(0, RGB(0, 0, 0));
@@ -331,7 +342,7 @@ DWORD PaletteGroup::GetEntries(DWORD first, DWORD count, PALETTEENTRY* entries) 
 }
 
 HPALETTE PaletteGroup::GetPaletteHandle() {
-    if (IsOpen() || DisplayDepth() > 8) return nullptr;
+    if (IsOpen() || ScreenDepth() > 8) return nullptr;
     if (!paletteHandle_) {
         struct {
             WORD version;
@@ -350,6 +361,17 @@ HPALETTE PaletteGroup::GetPaletteHandle() {
         if (screen) ::ReleaseDC(nullptr, screen);
     }
     return paletteHandle_;
+}
+
+void PaletteGroup::RefreshScreenDepth() {
+    int depth = g_depthQuery ? g_depthQuery() : QueryScreenDepth();
+    g_screenDepth = depth > 0 ? depth : 32;
+}
+
+PaletteGroup::ScreenDepthQuery PaletteGroup::SetScreenDepthQuery(ScreenDepthQuery query) {
+    ScreenDepthQuery old = g_depthQuery;
+    g_depthQuery = query;
+    return old;
 }
 
 DWORD PaletteGroup::GetOutOfColorsCount() { return g_outOfColors; }
@@ -421,6 +443,8 @@ void PaletteGroup::MergeGraphic(Graphic* graphic) {
 }
 
 void PaletteGroup::Merge() {
+    // A merge is rare and makes a new palette handle, so it is a good moment to look at the screen again.
+    RefreshScreenDepth();
     memset(palette_, 0, sizeof palette_);
     for (DWORD i = 0; i < entryCount_; ++i)
         if (entries_[i].inUse && entries_[i].specific)

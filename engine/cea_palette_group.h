@@ -54,8 +54,15 @@ public:
     COLORREF GetColor(DWORD index) const;
     DWORD FindColor(COLORREF colour) const;
     DWORD GetEntries(DWORD first, DWORD count, PALETTEENTRY* entries) const;
-    // The logical palette, realized on the screen (palettized displays only).
+    // The logical palette, realized on the screen (palettized displays only). The screen's depth is the
+    // one last read: at the first call, a merge or RefreshScreenDepth.
     HPALETTE GetPaletteHandle();
+
+    // Reads the screen's depth again; animation windows call it when told that the display changed.
+    static void RefreshScreenDepth();
+    // Replaces how the screen's depth is read (null: from the screen); for tests. Returns the old one.
+    typedef int (*ScreenDepthQuery)();
+    static ScreenDepthQuery SetScreenDepthQuery(ScreenDepthQuery query);
 
     BOOL IsFixed() const { return fixed_; }
     // Nearest palette index for a colour reduced to 4 bits a channel; null with the uniform palette.

@@ -92,6 +92,57 @@ TEST(EightBitDisplay, TranslucentObjectsBlendThroughTheUniformPalette) {
     MEMDELETE(white);
 }
 
+// Paints use the screen depth read before; a display change reaching the window, or a merge, reads it
+// again. The screen's depth is played by a stand-in here, since the test display cannot change its own.
+int g_fakeScreenDepth = 24;
+int g_screenDepthReads = 0;
+int FakeScreenDepth() {
+    ++g_screenDepthReads;
+    return g_fakeScreenDepth;
+}
+
+TEST(EightBitDisplay, DisplayChangeRefreshesTheScreenDepthThatPaintsUse) {
+    ForceEightBits();
+    PaletteGroup::ScreenDepthQuery real = PaletteGroup::SetScreenDepthQuery(FakeScreenDepth);
+    g_fakeScreenDepth = 24;
+    TestWindow w(32, 32);
+    SendMessage(w.hwnd, WM_DISPLAYCHANGE, 24, MAKELPARAM(640, 480));
+    PaletteGroup* group = MEMNEW(PaletteGroup, ());
+    AnimDisplay* display = AnimGetDisplay();
+    display->SetPaletteGroup(group);
+    EXPECT_EQ(display->GetPaletteHandle(), nullptr); // a deeper screen realizes no palette
+
+    // Paints do not ask the screen.
+    int reads = g_screenDepthReads;
+    for (int i = 0; i < 5; ++i) {
+        w->InvalidateAll(TRUE);
+        w->Update();
+    }
+    EXPECT_EQ(g_screenDepthReads, reads);
+
+    // The screen turns palettized: noticed once the window hears of it.
+    g_fakeScreenDepth = 8;
+    SendMessage(w.hwnd, WM_DISPLAYCHANGE, 8, MAKELPARAM(640, 480));
+    HPALETTE palette = display->GetPaletteHandle();
+    EXPECT_NE(palette, nullptr);
+    PALETTEENTRY white = {};
+    ASSERT_EQ(GetPaletteEntries(palette, 255, 1, &white), 1u);
+    EXPECT_EQ(RGB(white.peRed, white.peGreen, white.peBlue), RGB(255, 255, 255));
+    w->InvalidateAll(TRUE);
+    w->Update();
+
+    // And back: a merge looks at the screen again as well.
+    g_fakeScreenDepth = 16;
+    ASSERT_TRUE(group->Open());
+    group->Close();
+    EXPECT_EQ(display->GetPaletteHandle(), nullptr);
+
+    display->SetPaletteGroup(nullptr);
+    MEMDELETE(group);
+    PaletteGroup::SetScreenDepthQuery(real);
+    PaletteGroup::RefreshScreenDepth();
+}
+
 // The inactive loop: the clock says every frame is late, yet while the window is inactive the game's
 // loop keeps pumping; the installer's loop ignores the flag.
 const UINT kNudge = WM_USER + 7;
