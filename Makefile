@@ -17,7 +17,8 @@ format:
 	clang-format -i $(SOURCES)
 
 check-format: setup
-	clang-format --dry-run -Werror $(SOURCES)
+	@echo "check-format: $(words $(SOURCES)) files"
+	@clang-format --dry-run -Werror $(SOURCES)
 
 bench: build
 	scripts/with-display scripts/bench.sh
