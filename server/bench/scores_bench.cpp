@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
         TestDatabase db(kind, "bench");
         ServerProcess server;
         std::string error;
-        if (db.spec().empty() ||
-            !server.start({"--database", db.spec(), "--rate-limit", "0", "--threads", "32"}, error)) {
+        if (db.database().empty() ||
+            !server.start({"--database", db.database(), "--rate-limit", "0", "--threads", "32"}, error)) {
             std::fprintf(stderr, "scores_bench: %s: %s %s\n", name, db.error().c_str(), error.c_str());
             exitCode = 1;
             continue;

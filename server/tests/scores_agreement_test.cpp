@@ -97,7 +97,7 @@ TEST(ScoresAgreement, GameUrlsAreKeptAndOneChangedDigitIsRefused) {
 
     TestDatabase db(TestDatabase::Sqlite, "agreement");
     ServerProcess server;
-    ASSERT_TRUE(server.start({"--database", db.spec(), "--rate-limit", "0"}, error)) << error;
+    ASSERT_TRUE(server.start({"--database", db.database(), "--rate-limit", "0"}, error)) << error;
 
     for (size_t owner = 0; owner < 2; owner++) {
         HttpAnswer en = get(server.port(), target(urls.posts[2 * owner]));

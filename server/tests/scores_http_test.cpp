@@ -33,14 +33,14 @@ protected:
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         db_ = std::make_unique<TestDatabase>(GetParam(), info->name());
-        ASSERT_FALSE(db_->spec().empty()) << db_->error();
+        ASSERT_FALSE(db_->database().empty()) << db_->error();
     }
 
     // Starts a server on this test's database; the rate limit is off unless asked for.
     void startServer(ServerProcess& server, const std::string& rateLimit = "0") {
         std::string error;
         ASSERT_TRUE(
-            server.start({"--database", db_->spec(), "--rate-limit", rateLimit, "--threads", "8"}, error))
+            server.start({"--database", db_->database(), "--rate-limit", rateLimit, "--threads", "8"}, error))
             << error;
     }
 

@@ -198,7 +198,7 @@ TestDatabase::TestDatabase(Kind kind, const std::string& testName) : kind_(kind)
         if (folder_.empty())
             error_ = "no temporary folder";
         else
-            spec_ = path_ = folder_ + "/scores.db";
+            database_ = path_ = folder_ + "/scores.db";
         return;
     }
     adminConninfo_ = clusterConninfo(error_);
@@ -209,13 +209,13 @@ TestDatabase::TestDatabase(Kind kind, const std::string& testName) : kind_(kind)
     dbName_ =
         "t_" + lower.substr(0, 40) + "_" + std::to_string(getpid()) + "_" + std::to_string(++databaseCounter);
     if (!pgCommand(adminConninfo_, "CREATE DATABASE " + dbName_, error_)) return;
-    spec_ = withDatabase(adminConninfo_, dbName_);
+    database_ = withDatabase(adminConninfo_, dbName_);
 }
 
 TestDatabase::~TestDatabase() {
     if (kind_ == Sqlite)
         removeFolder(folder_);
-    else if (!dbName_.empty() && !spec_.empty()) {
+    else if (!dbName_.empty() && !database_.empty()) {
         std::string ignored;
         pgCommand(adminConninfo_, "DROP DATABASE IF EXISTS " + dbName_ + " WITH (FORCE)", ignored);
     }
@@ -262,12 +262,12 @@ long TestDatabase::countEntry(uint32_t score, const std::string& name, uint32_t 
         return sqliteNumber(path_, "SELECT count(*) FROM scores WHERE score = ?1 AND name = ?2 AND day = ?3",
                             p);
     return pgNumber(
-        spec_, "SELECT count(*) FROM scores WHERE score = $1::bigint AND name = $2 AND day = $3::int", p);
+        database_, "SELECT count(*) FROM scores WHERE score = $1::bigint AND name = $2 AND day = $3::int", p);
 }
 
 long TestDatabase::countRows() const {
     if (kind_ == Sqlite) return sqliteNumber(path_, "SELECT count(*) FROM scores", {});
-    return pgNumber(spec_, "SELECT count(*) FROM scores", {});
+    return pgNumber(database_, "SELECT count(*) FROM scores", {});
 }
 
 bool TestDatabase::intact(std::string& problem) const {
@@ -289,7 +289,7 @@ bool TestDatabase::intact(std::string& problem) const {
 
 bool TestDatabase::execute(const std::string& sql) const {
     std::string error;
-    if (kind_ == Postgres) return pgCommand(spec_, sql, error);
+    if (kind_ == Postgres) return pgCommand(database_, sql, error);
     sqlite3* db = nullptr;
     bool ok = sqlite3_open(path_.c_str(), &db) == SQLITE_OK;
     if (ok) {
@@ -303,7 +303,7 @@ bool TestDatabase::execute(const std::string& sql) const {
 bool TestDatabase::insertRaw(uint32_t score, const std::string& name, uint32_t day) const {
     std::string error;
     if (kind_ == Postgres) {
-        PGconn* c = PQconnectdb(spec_.c_str());
+        PGconn* c = PQconnectdb(database_.c_str());
         bool ok = PQstatus(c) == CONNECTION_OK;
         if (ok) {
             std::string s = std::to_string(score), d = std::to_string(day);

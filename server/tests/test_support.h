@@ -51,7 +51,7 @@ public:
     TestDatabase(Kind kind, const std::string& testName);
     ~TestDatabase();
     // The --database value; empty when the database could not be made (see error()).
-    const std::string& spec() const { return spec_; }
+    const std::string& database() const { return database_; }
     const std::string& error() const { return error_; }
     Kind kind() const { return kind_; }
 
@@ -67,7 +67,7 @@ public:
 
 private:
     Kind kind_;
-    std::string spec_, error_, path_, folder_, adminConninfo_, dbName_;
+    std::string database_, error_, path_, folder_, adminConninfo_, dbName_;
 };
 
 // The folder of a new temporary directory, removed by the caller.
