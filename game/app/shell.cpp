@@ -29,6 +29,7 @@ const double kGameFrameRate = 20.0;
 const UINT kSoundFinished = 0x432;
 
 ShellLoader g_loader = nullptr;
+ShellRunner g_runner = nullptr;
 
 #ifdef VEXLIN_TEST_BUILD
 // Seams of the test build only: the product has no command line and no such
@@ -229,6 +230,7 @@ void ShellLoadRecords(DWORD today) {
 }
 
 void ShellSetLoader(ShellLoader loader) { g_loader = loader; }
+void ShellSetRunner(ShellRunner runner) { g_runner = runner; }
 
 BOOL ShellLoad(void*) {
     // A missing sound stays silent; only the pictures can fail the load.
@@ -272,7 +274,12 @@ void ShellRunDialog() {
     if (dialog && g_shell.window) {
         ShowWindow(dialog, SW_SHOW);
         MakeFullScreen(dialog, FALSE);
-        if (LoadingStage() && g_shell.window) g_shell.window->Play(kAllFrames);
+        if (LoadingStage() && g_shell.window) {
+            if (g_runner)
+                g_runner(g_shell.window);
+            else
+                g_shell.window->Play(kAllFrames);
+        }
     } else if (dialog) {
         DestroyWindow(dialog);
     }

@@ -73,5 +73,10 @@ typedef BOOL (*ShellLoader)(void* context);
 void ShellSetLoader(ShellLoader loader);
 BOOL ShellLoad(void* context);
 
+// Replaces what runs the game once its first screen shows (the paced loop
+// until the dialog is gone); the benchmark steps frames itself. Null restores the loop.
+typedef void (*ShellRunner)(AnimWindow* window);
+void ShellSetRunner(ShellRunner runner);
+
 INT_PTR CALLBACK ShellDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD ShellFrameCallback(AnimWindow* window, DWORD event, DWORD value, LPARAM pointer);

@@ -329,6 +329,25 @@ TEST_F(ShellEndToEnd, MissingPictureShowsTheGraphicsMessageAndEnds) {
     EXPECT_FALSE(FindTopWindow(run.id(), nullptr));
 }
 
+// Closed while the splash still shows: the program ends quietly, no message, the records still written.
+TEST_F(ShellEndToEnd, ClosingDuringTheSplashEndsQuietly) {
+    GameRun run;
+    HWND window = nullptr;
+    for (int i = 0; i < 400 && !window; i++) {
+        window = FindTopWindow(run.id(), nullptr);
+        if (!window) Sleep(10);
+    }
+    ASSERT_TRUE(window);
+    Sleep(300);
+    EXPECT_FALSE(GetPropW(window, L"VexlinScreen")); // still the splash
+    DeleteGameValues();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(run.exited(10000));
+    EXPECT_FALSE(FindTopWindow(run.id(), L"Error - Vexlin"));
+    EXPECT_EQ(20u, ReadValue(L"Settings").size());
+    EXPECT_EQ(148u, ReadValue(L"HighScores").size());
+}
+
 // Values the game cannot read give the defaults, written back, with no message.
 TEST_F(ShellEndToEnd, CorruptRecordsGiveTheDefaults) {
     const std::vector<std::vector<BYTE>> corrupt = {
