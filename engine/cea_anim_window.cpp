@@ -41,17 +41,6 @@ RECT Intersection(const RECT& a, const RECT& b) {
     return r;
 }
 
-void UnionInto(RECT& into, const RECT& r) {
-    if (IsEmptyRect(into)) {
-        into = r;
-        return;
-    }
-    if (r.left < into.left) into.left = r.left;
-    if (r.top < into.top) into.top = r.top;
-    if (r.right > into.right) into.right = r.right;
-    if (r.bottom > into.bottom) into.bottom = r.bottom;
-}
-
 BOOL IsListed(AnimWindow* window) {
     for (DWORD i = 0; i < g_anim.windowCount; ++i)
         if (g_anim.windows[i] == window) return TRUE;
@@ -445,12 +434,12 @@ void AnimWindow::DrawLayer(Graphic* target, BOOL staticLayer, const DirtyRegion*
             o->Draw(target, nullptr);
             continue;
         }
-        RECT u = {0, 0, 0, 0};
-        for (DWORD i = 0; i < region->GetCount(); ++i) {
+        // Part by part: the parts are disjoint, and the box around two of them may cover pixels that are
+        // not recomposed, where this object would be drawn over nearer objects that are not redrawn there.
+        for (DWORD i = 0; i < region->GetCount() && IsAlive(); ++i) {
             RECT part = Intersection(o->rect_, *region->Get(i));
-            if (!IsEmptyRect(part)) UnionInto(u, part);
+            if (!IsEmptyRect(part)) o->Draw(target, &part);
         }
-        if (!IsEmptyRect(u)) o->Draw(target, &u);
     }
 }
 
@@ -517,6 +506,9 @@ void AnimWindow::Paint(HDC dc) {
         if (frame_) DrawLayer(frame_, FALSE, &topRegion_);
         if (frame_ && IsAlive()) {
             GdiFlush();
+            // One memory device context for every copy of this paint: making one per rectangle costs far
+            // more than the copies themselves.
+            frame_->GetDC();
             if (zoom_ > 1) {
                 ShowZoomed(dc, topRegion_);
             } else {
@@ -525,6 +517,7 @@ void AnimWindow::Paint(HDC dc) {
                     frame_->Draw(dc, r.left, r.top, r.left, r.top, r.right - r.left, r.bottom - r.top);
                 }
             }
+            frame_->ReleaseDC();
         }
         topRegion_.Clear();
     }

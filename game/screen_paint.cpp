@@ -67,6 +67,8 @@ void Screens::paintButton(ScreenButton* record, const ANIMDRAW* draw) {
     AnimButton* button = record->button;
     const RECT& r = draw->object;
     if (record->kind == kButtonCheck) {
+        // Hidden like the ordinary buttons while the done button's press runs: only the pressed label
+        // is left on the screen.
         if (m_pressed) return;
         DrawClipped(static_cast<CheckButton*>(button)->current(), draw->target, r.left, r.top,
                     Intersect(r, draw->clip));

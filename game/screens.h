@@ -71,7 +71,8 @@ struct ScreenButton {
 
 class Screens : public GameScreens {
 public:
-    // `context` and `settings` are owned elsewhere and outlive the screens.
+    // `context` and `settings` are owned elsewhere and outlive the screens; the screens go before their
+    // window (their destruction clears the current screen on it).
     Screens(GameContext* context, GameSettings* settings);
     ~Screens() override;
 

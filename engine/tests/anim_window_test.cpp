@@ -157,6 +157,29 @@ TEST(AnimWindow, DepthDecidesWhatEndsOnTop) {
     MEMDELETE(sameDepthLater);
 }
 
+TEST(AnimWindow, TwoDirtyPartsApartLeaveTheObjectBetweenThemAlone) {
+    TestWindow w;
+    Graphic* wide = Solid(100, 20, RGB(0, 255, 0));
+    Graphic* narrow = Solid(20, 20, RGB(255, 0, 0));
+    AnimObject* back = NEW_ANIMOBJECT((w.window, wide, 75));
+    AnimObject* front = NEW_ANIMOBJECT((w.window, narrow, 74));
+    front->SetPos(40, 0);
+    CaptureDC screen(240, 294);
+    w->Paint(screen.dc);
+    EXPECT_EQ(screen.At(50, 5), Screen(RGB(255, 0, 0)));
+    // Two dirty parts on either side of the front object: the back one is redrawn in them only.
+    RECT left = {0, 0, 10, 10}, right = {90, 0, 100, 10};
+    w->Invalidate(&left, FALSE);
+    w->Invalidate(&right, FALSE);
+    w->Paint(screen.dc);
+    EXPECT_EQ(w->GetFrameSurface()->GetPixelColor(50, 5), RGB(255, 0, 0));
+    EXPECT_EQ(w->GetFrameSurface()->GetPixelColor(5, 5), RGB(0, 255, 0));
+    MEMDELETE(back);
+    MEMDELETE(front);
+    MEMDELETE(wide);
+    MEMDELETE(narrow);
+}
+
 TEST(AnimWindow, RunFramesAppliesEntriesAndStopsAtAZeroAnswer) {
     TestWindow w;
     Reset();

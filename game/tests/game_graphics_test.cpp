@@ -9,7 +9,10 @@
 #include "cea_anim_window.h"
 #include "cea_graphic.h"
 #include "cea_palette_group.h"
+#include "cea_sound.h"
 #include "game_graphics.h"
+#include "game_resources.h"
+#include "game_sounds.h"
 #include "mem_manager.h"
 #include "tl_language.h"
 
@@ -178,6 +181,26 @@ TEST(GraphicsSet, AnyMissingOrDamagedPictureFailsAndFreesEverything) {
     EXPECT_TRUE(set.load(whole.module())) << "the copy with every picture loads";
     set.free();
     EXPECT_EQ(before.liveBlocks, MemGetStats().liveBlocks);
+}
+
+TEST(GameResources, EverySoundAndTheIconAreCarried) {
+    struct : SoundSettings {
+        bool soundEffectsOn() const override { return false; }
+        bool musicOn() const override { return false; }
+        bool gameRunning() const override { return false; }
+        HWND musicWindow() const override { return nullptr; }
+    } silent;
+    SoundSet sounds(&silent);
+    sounds.load(GetModuleHandle(nullptr));
+    for (int i = 0; i < kGameSoundCount; i++) {
+        SCOPED_TRACE(500 + i);
+        HRSRC found = FindResource(nullptr, MAKEINTRESOURCE(500 + i), TEXT("WAVE"));
+        ASSERT_NE(nullptr, found);
+        EXPECT_EQ(0, memcmp("RIFF", LockResource(LoadResource(nullptr, found)), 4));
+        EXPECT_TRUE(sounds.sound(GameSound(i))->HasData());
+    }
+    sounds.free();
+    EXPECT_NE(nullptr, LoadIcon(GetModuleHandle(nullptr), MAKEINTRESOURCE(IDI_VEXLIN)));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "check_button.h"
 #include "game_settings.h"
+#include "game_sounds.h"
 #include "game_test_rig.h"
 #include "gl_anim_button.h"
 #include "mem_manager.h"
@@ -230,6 +231,27 @@ TEST(Screens, EveryScreenIsBuiltAndClearedWithoutLeaking) {
     EXPECT_EQ(kScreenNone, rig.screens->currentScreen());
     EXPECT_EQ(nullptr, rig.screens->button(kCmdNewGame));
     EXPECT_EQ(nullptr, rig.game->menuBoard());
+}
+
+// Labels placed off centre (the score-server labels at x 95, the help screen's done label at x -25) show
+// their whole text inside the window, in both languages.
+TEST(Screens, LabelsPlacedOffCentreShowWhole) {
+    struct Placed {
+        int label;
+        int x;
+    } placed[] = {{5, 95}, {6, 95}, {10, 95}, {10, -25}};
+    for (LANGID language : {kLangEnglish, kLangEsperanto})
+        for (const Placed& p : placed) {
+            Graphic* label = GraphicsSet::tile(Pictures().part(language), kPicButtonLabels, 2 * p.label);
+            for (int y = 0; y < label->GetHeight(); y++)
+                for (int x = 0; x < label->GetWidth(); x++) {
+                    if (IsKey(label->GetPixelColor(x, y))) continue;
+                    EXPECT_GE(p.x + x, 0) << language << " label " << p.label;
+                    EXPECT_LT(p.x + x, 240) << language << " label " << p.label;
+                    if (p.x + x < 0 || p.x + x >= 240) goto next;
+                }
+        next:;
+        }
 }
 
 TEST(Screens, LayoutsPlaceTheirButtonsWhereTheyBelong) {
@@ -620,6 +642,47 @@ TEST(Screens, MenuHintsShowOnFrames150To209OfEvery210WhileAGameRuns) {
     // Paused: the button keeps its own pictures.
     rig.game->togglePause();
     EXPECT_EQ(kScreenPause, rig.screens->currentScreen());
+}
+
+} // namespace
+
+namespace {
+
+// The shell's view of the settings for the sound set.
+struct SettingsForSounds : SoundSettings {
+    const GameSettings* settings;
+    const GameContext* context;
+    bool soundEffectsOn() const override { return settings->soundEffects != 0; }
+    bool musicOn() const override { return settings->music != 0; }
+    bool gameRunning() const override { return context->game && context->game->state() != kStateNoGame; }
+    HWND musicWindow() const override { return nullptr; }
+};
+
+TEST(Screens, MusicFollowsTheMenuTheMusicButtonAndTheNewGamePress) {
+    ScreensRig rig(false);
+    SettingsForSounds view;
+    view.settings = &rig.settings;
+    view.context = &rig.context;
+    SoundSet sounds(&view); // no sounds loaded: the music's state still follows
+    rig.context.sounds = &sounds;
+    rig.screens->showScreen(kScreenMainMenu, -1);
+    EXPECT_TRUE(sounds.musicPlaying());
+    rig.screens->showScreen(kScreenOptions, -1);
+    rig.Frame();
+    rig.Tap(120, 124 + 10); // music off
+    EXPECT_EQ(0u, rig.settings.music);
+    EXPECT_FALSE(sounds.musicPlaying());
+    rig.Tap(120, 124 + 10); // and on again
+    EXPECT_TRUE(sounds.musicPlaying());
+    rig.screens->showScreen(kScreenMainMenu, -1);
+    rig.Frame();
+    rig.Tap(120, 70); // new game: the music ends on the press's first step
+    EXPECT_TRUE(sounds.musicPlaying());
+    rig.Frames(2);
+    EXPECT_EQ(1, rig.screens->pressStepNow());
+    EXPECT_FALSE(sounds.musicPlaying());
+    rig.screens->clearScreen();
+    rig.context.sounds = nullptr;
 }
 
 } // namespace

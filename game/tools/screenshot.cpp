@@ -6,7 +6,8 @@
 //
 // what: 1 to 6 (main menu, help, options, pause menu, game, high scores),
 // "play" (a game running for the frames), "pause" (the pause menu over a game
-// that ran for the frames) or "options-game" (options over a running game).
+// that ran for the frames), "options-game" (options over a running game) or
+// "press" (the main menu with its help button tapped that many frames ago).
 #include <windows.h>
 
 #include <cstdio>
@@ -40,7 +41,8 @@ DWORD FrameCallback(AnimWindow*, DWORD event, DWORD value, LPARAM pointer) {
 }
 
 int Usage() {
-    fprintf(stderr, "usage: vexlin-screenshot <1-6|play|pause|options-game> <en|eo> <frames> <out.bmp>\n");
+    fprintf(stderr,
+            "usage: vexlin-screenshot <1-6|play|pause|options-game|press> <en|eo> <frames> <out.bmp>\n");
     return 2;
 }
 
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
     if (frames < 0 || (language != "en" && language != "eo")) return Usage();
     int screen = atoi(what.c_str());
     bool play = what == "play" || what == "pause" || what == "options-game";
+    bool press = what == "press";
+    if (press) screen = kScreenMainMenu;
     if (!play && (screen < kScreenMainMenu || screen > kScreenHighScores)) return Usage();
 
     HINSTANCE instance = GetModuleHandle(nullptr);
@@ -100,13 +104,23 @@ int main(int argc, char** argv) {
     if (play) {
         game->newGame(1);
         for (int i = 0; i < frames; i++) window->RunFrames(window->GetFrame());
-        // A few moves so that the score and the progress bar show something.
-        for (int row = 9; row >= 5 && game->removed() == 0; row--)
-            for (int column = 0; column < 10; column++) game->move(column, row);
-        for (int i = 0; i < 30; i++) window->RunFrames(window->GetFrame());
+        // A few moves so that the score and the progress bar show something, once the level is under way
+        // (fewer frames show the level banner).
+        if (game->state() == kStatePlaying) {
+            for (int row = 9; row >= 5 && game->removed() == 0; row--)
+                for (int column = 0; column < 10; column++) game->move(column, row);
+            for (int i = 0; i < 30; i++) window->RunFrames(window->GetFrame());
+        }
         if (what == "pause") game->togglePause();
         if (what == "options-game") screens->showScreen(kScreenOptions, -1);
-        for (int i = 0; i < 12; i++) window->RunFrames(window->GetFrame());
+        if (what != "play")
+            for (int i = 0; i < 12; i++) window->RunFrames(window->GetFrame());
+    } else if (press) {
+        screens->showScreen(kScreenMainMenu, -1);
+        for (int i = 0; i < 20; i++) window->RunFrames(window->GetFrame());
+        SendMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 105));
+        SendMessage(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(120, 105));
+        for (int i = 0; i < frames; i++) window->RunFrames(window->GetFrame());
     } else {
         screens->showScreen(screen, screen == kScreenHighScores ? rank : -1);
         for (int i = 0; i < frames; i++) window->RunFrames(window->GetFrame());

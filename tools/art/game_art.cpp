@@ -503,8 +503,11 @@ Canvas Banner(const ArtFonts& fonts, int width, int height, int columns, int row
 Canvas ButtonLabels(const ArtFonts& fonts, const std::map<std::string, std::string>& labels) {
     return KeyedTiles(344, 374, 2, 11, [&](Canvas& c, int column, int row, float cx, float cy) {
         if (row == 4) return; // no button uses label 4
+        // The two score-server labels stand at x 95 beside the high-score picture, their tile's centre at
+        // x 181 of the 240-pixel window: their text must stay within 2 x 59 pixels to show whole.
+        const int maxWidth = row == 5 || row == 6 ? 112 : 160;
         DrawText(c, fonts, Label(labels, "button" + std::to_string(row)), LabelStyle(fonts, 19, column == 1),
-                 cx, cy, 160);
+                 cx, cy, maxWidth);
     });
 }
 
