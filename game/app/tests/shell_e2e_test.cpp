@@ -138,7 +138,7 @@ public:
     DWORD id() const { return info_.dwProcessId; }
 
     // The game's dialog once it shows a screen.
-    HWND window(DWORD timeout = 20000) {
+    HWND window(DWORD timeout = 40000) {
         for (DWORD waited = 0; waited < timeout; waited += 50) {
             HWND found = FindTopWindow(id(), nullptr);
             if (found && GetPropW(found, L"VexlinScreen")) return dialog_ = found;
