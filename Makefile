@@ -1,6 +1,6 @@
 # Top-level entry. `make test` installs what is missing, builds everything and
 # runs every test under Wine.
-.PHONY: test build setup format check-format bench clean
+.PHONY: test build setup format check-format bench clean run
 
 test: check-format
 	scripts/test.sh
@@ -19,6 +19,10 @@ format:
 check-format: setup
 	@echo "check-format: $(words $(SOURCES)) files"
 	@clang-format --dry-run -Werror $(SOURCES)
+
+# Builds and starts the game under Wine (see README).
+run:
+	scripts/run.sh
 
 bench: build
 	scripts/with-display scripts/bench.sh

@@ -184,7 +184,7 @@ AnimWindow::AnimWindow(HWND window)
     : signature_(0), window_(window), background_(nullptr), stage_(nullptr), frame_(nullptr), paintCount_(0),
       lockCount_(0), callback_(nullptr), interval_(0), timerPeriod_(0), timing_(nullptr), timingIndex_(0),
       frameRate_(nullptr), status_(nullptr), currentFrame_(0), endFrame_(0), data_(nullptr), dataCount_(0),
-      depths_(nullptr), depthCount_(0), resync_(FALSE), inactive_(FALSE), busy_(0) {
+      depths_(nullptr), depthCount_(0), resync_(FALSE), inactive_(FALSE), busy_(0), zoom_(1) {
     SetRectEmpty(&client_);
 }
 
@@ -277,7 +277,12 @@ LRESULT CALLBACK AnimWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
-            window->Invalidate(&ps.rcPaint, FALSE);
+            RECT area = ps.rcPaint;
+            int zoom = window->zoom_;
+            // Composed pixels that the screen area touches, rounded outwards.
+            SetRect(&area, area.left / zoom, area.top / zoom, (area.right + zoom - 1) / zoom,
+                    (area.bottom + zoom - 1) / zoom);
+            window->Invalidate(&area, FALSE);
             if (dc) window->Paint(dc);
             EndPaint(hwnd, &ps);
             break;
@@ -290,6 +295,11 @@ LRESULT CALLBACK AnimWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             PaletteGroup::RefreshScreenDepth();
             break;
         }
+        // Filters see positions in composed pixels; the wheel's position is on the screen and stays.
+        if (window->zoom_ > 1 && message >= WM_MOUSEFIRST && message <= WM_MOUSELAST &&
+            message != WM_MOUSEWHEEL)
+            lParam = MAKELPARAM(static_cast<short>(LOWORD(lParam)) / window->zoom_,
+                                static_cast<short>(HIWORD(lParam)) / window->zoom_);
         // The filters' answers never stop the window's own handling.
         if (window->IsAlive()) window->filters_.Dispatch(hwnd, message, wParam, lParam);
         if (message == WM_DESTROY) window->Destroy();
@@ -310,6 +320,8 @@ void AnimWindow::RebuildSurfaces() {
     if (!IsAlive()) return;
     RECT old = client_;
     GetClientRect(window_, &client_);
+    client_.right /= zoom_;
+    client_.bottom /= zoom_;
     if (client_.right - client_.left > old.right - old.left ||
         client_.bottom - client_.top > old.bottom - old.top)
         DeleteSurfaces();
@@ -443,6 +455,29 @@ void AnimWindow::CopyRegion(Graphic* source, Graphic* target, const DirtyRegion&
     }
 }
 
+void AnimWindow::SetZoom(int zoom) {
+    if (zoom < 1) zoom = 1;
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    RebuildSurfaces();
+    InvalidateRect(window_, nullptr, FALSE);
+}
+
+void AnimWindow::ShowZoomed(HDC dc, const DirtyRegion& region) {
+    HDC source = frame_->GetDC();
+    if (!source) return;
+    // Every composed pixel becomes a zoom x zoom square: no smoothing.
+    int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    for (DWORD i = 0; i < region.GetCount(); ++i) {
+        const RECT& r = *region.Get(i);
+        LONG w = r.right - r.left, h = r.bottom - r.top;
+        StretchBlt(dc, r.left * zoom_, r.top * zoom_, w * zoom_, h * zoom_, source, r.left, r.top, w, h,
+                   SRCCOPY);
+    }
+    if (oldMode) SetStretchBltMode(dc, oldMode);
+    frame_->ReleaseDC();
+}
+
 void AnimWindow::Paint(HDC dc) {
     if (paintCount_ > 0 || lockCount_ > 0 || !IsAlive() || !dc) return;
     Busy busy(this);
@@ -478,9 +513,13 @@ void AnimWindow::Paint(HDC dc) {
             // One memory device context for every copy of this paint: making one per rectangle costs far
             // more than the copies themselves.
             frame_->GetDC();
-            for (DWORD i = 0; i < topRegion_.GetCount(); ++i) {
-                const RECT& r = *topRegion_.Get(i);
-                frame_->Draw(dc, r.left, r.top, r.left, r.top, r.right - r.left, r.bottom - r.top);
+            if (zoom_ > 1) {
+                ShowZoomed(dc, topRegion_);
+            } else {
+                for (DWORD i = 0; i < topRegion_.GetCount(); ++i) {
+                    const RECT& r = *topRegion_.Get(i);
+                    frame_->Draw(dc, r.left, r.top, r.left, r.top, r.right - r.left, r.bottom - r.top);
+                }
             }
             frame_->ReleaseDC();
         }

@@ -122,6 +122,12 @@ public:
     // Used by AnimObject's destructor: drops its schedule entries and any overlay reference to it.
     void ForgetObject(AnimObject* object);
 
+    // Whole-number magnification of the window on the screen: the objects still compose at the client
+    // size divided by the zoom, each composed pixel is shown as zoom x zoom screen pixels, and mouse
+    // positions are divided by the zoom before any filter sees them. 1 (the default) is no zoom.
+    void SetZoom(int zoom);
+    int GetZoom() const { return zoom_; }
+
     // 0 means 40 frames per second.
     void SetFrameRate(double framesPerSecond);
     double GetFrameRate() const;
@@ -180,6 +186,7 @@ private:
     void ExpandRegion(DirtyRegion& region);
     void DrawLayer(Graphic* target, BOOL staticLayer, const DirtyRegion* region);
     void CopyRegion(Graphic* source, Graphic* target, const DirtyRegion& region);
+    void ShowZoomed(HDC dc, const DirtyRegion& region);
     void SendEvent(DWORD event, DWORD value, LPARAM pointer, DWORD* result = nullptr);
     DWORD FindDepthSlot(LONG depth) const; // 0xFFFFFFFF when no list has that depth
     DWORD UsedDepthSlots() const;
@@ -227,4 +234,5 @@ private:
     BOOL resync_;
     BOOL inactive_;
     DWORD busy_;
+    int zoom_;
 };

@@ -364,6 +364,9 @@ MemStats MemGetStats() {
         stats.liveBlocks += c->liveCount;
         stats.freeBlocks += c->carvedCount - c->liveCount;
     }
+    for (DWORD b = 0; b < kMemBuckets; b++)
+        for (MemBlock* block = m.buckets[b]; block; block = block->hashNext)
+            stats.liveBytes += block->requested;
     return stats;
 }
 

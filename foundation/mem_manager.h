@@ -81,6 +81,7 @@ struct MemStats {
     DWORD emptyChunks;
     DWORD liveBlocks;
     DWORD freeBlocks;
+    DWORD liveBytes; // what the callers of the live blocks asked for
 };
 MemStats MemGetStats();
 const MemBlock* MemFindBlock(const void* address); // null when not live

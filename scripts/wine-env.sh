@@ -4,4 +4,6 @@ ROOT="${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 export WINEPREFIX="${VEXLIN_WINEPREFIX:-$ROOT/build/wine}"
 export WINEARCH=win32
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# The menu and file-association builder is off, so that the prefix never
+# writes menu entries or associations outside the build tree.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
