@@ -343,7 +343,6 @@ DWORD ShellFrameCallback(AnimWindow* window, DWORD event, DWORD value, LPARAM po
 }
 
 INT_PTR CALLBACK ShellDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    (void)lParam;
     switch (message) {
     case WM_INITDIALOG:
         g_shell.dialog = dialog;
@@ -365,6 +364,10 @@ INT_PTR CALLBACK ShellDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         break;
     case kSoundFinished:
         if (g_shell.sounds) g_shell.sounds->musicFinished();
+        break;
+    case WM_DISPLAYCHANGE:
+        // Only top-level windows hear of a new screen depth; the animation control paints by it.
+        if (g_shell.window) SendMessage(g_shell.window->GetHandle(), WM_DISPLAYCHANGE, wParam, lParam);
         break;
     case WM_DESTROY:
         ShellReleaseGame();
