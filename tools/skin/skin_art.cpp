@@ -281,7 +281,7 @@ Canvas NineSlice(int cellW, int cellH, Color fillTop, Color fillBottom, Color ri
 }
 
 // Scroll bars: columns first arrow, track, thumb, second arrow; rows by state. Drawn vertical; the
-// horizontal one is the same picture mirrored over the diagonal.
+// horizontal one is the same picture with every cell mirrored over its diagonal.
 Canvas VerticalScroll() {
     Canvas c(64, 64, kOutline, 0.0f);
     for (int row = 0; row < 4; ++row) {
@@ -333,10 +333,15 @@ Canvas VerticalScroll() {
     return c;
 }
 
-Canvas Transpose(const Canvas& source) {
-    Canvas c(source.Height(), source.Width(), kOutline, 0.0f);
+// Each square cell mirrored over its own diagonal, the grid kept: a vertical bar's arrows, track and thumb
+// become a horizontal bar's, still one part per column and one state per row.
+Canvas TransposeCells(const Canvas& source, int cell) {
+    Canvas c(source.Width(), source.Height(), kOutline, 0.0f);
     for (int y = 0; y < source.Height(); ++y)
-        for (int x = 0; x < source.Width(); ++x) c.Set(y, x, source.At(x, y), source.AlphaAt(x, y));
+        for (int x = 0; x < source.Width(); ++x) {
+            const int x0 = x - x % cell, y0 = y - y % cell;
+            c.Set(x0 + (y - y0), y0 + (x - x0), source.At(x, y), source.AlphaAt(x, y));
+        }
     return c;
 }
 
@@ -550,7 +555,7 @@ Canvas DrawSkinPicture(const SkinPictureSpec& entry) {
     if (name == "text")
         return NineSlice(8, 8, Color{22, 31, 58}, Color{18, 26, 48}, Color{30, 44, 82}, false);
     if (name == "vscroll") return VerticalScroll();
-    if (name == "hscroll") return Transpose(VerticalScroll());
+    if (name == "hscroll") return TransposeCells(VerticalScroll(), 16);
     if (name == "edit") return NineSlice(8, 8, kField, Color{16, 22, 42}, Color{100, 146, 220}, true);
     if (name == "cursor") {
         Canvas c(2, 16, kGold);

@@ -162,7 +162,7 @@ TEST(SkinPictures, EveryPictureMatchesItsRowAndTilesWithoutSeams) {
     EXPECT_TRUE(EvenAlong(drawn["pbar"], 10, 0, 10, 18, true)) << "empty middle of the progress bar";
     for (int row = 0; row < 4; ++row) {
         EXPECT_TRUE(EvenAlong(drawn["vscroll"], 16, row * 16, 16, 16, false));
-        EXPECT_TRUE(EvenAlong(drawn["hscroll"], row * 16, 16, 16, 16, true));
+        EXPECT_TRUE(EvenAlong(drawn["hscroll"], 16, row * 16, 16, 16, true));
     }
     // The middle cells of the nine-cell pictures are even both ways.
     for (const char* panel : {"text", "edit", "list"}) {
