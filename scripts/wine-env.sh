@@ -4,4 +4,5 @@ ROOT="${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 export WINEPREFIX="${VEXLIN_WINEPREFIX:-$ROOT/build/wine}"
 export WINEARCH=win32
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's menu builder stays off, so shortcuts made under test never reach the desktop's menus.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
