@@ -1,6 +1,6 @@
 # Top-level entry. `make test` installs what is missing, builds everything and
 # runs every test under Wine.
-.PHONY: test build setup format check-format bench clean
+.PHONY: test build setup format check-format bench clean run-setup
 
 test: check-format
 	scripts/test.sh
@@ -18,6 +18,10 @@ format:
 
 check-format: setup
 	clang-format --dry-run -Werror $(SOURCES)
+
+# Builds and starts the installer under Wine; DEVICE=1 attaches an emulated device (see README).
+run-setup:
+	DEVICE=$(DEVICE) scripts/run-setup.sh
 
 bench: build
 	scripts/with-display scripts/bench.sh

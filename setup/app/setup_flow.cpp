@@ -107,7 +107,10 @@ DWORD WINAPI WorkerThread(LPVOID) {
 }
 
 // Between two steps: true when the person asked to stop.
-bool StopHere() { return g_setup.stopRequested != 0; }
+bool StopHere() {
+    if (g_setup.stepPause) Sleep(g_setup.stepPause);
+    return g_setup.stopRequested != 0;
+}
 
 LRESULT LanguageProc(SkinWindow* window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
@@ -329,12 +332,13 @@ LRESULT FrameProc(SkinWindow* window, UINT message, WPARAM wParam, LPARAM lParam
         switch (LOWORD(wParam)) {
         case IDCANCEL:
         case kSkinCloseBox:
-            if (!g_setup.working) {
+            if (!g_setup.progressPage) {
                 FlowTrace("setup: closed\n");
                 window->EndModal(0);
-            } else if (!g_setup.stopRequested) {
+            } else if (g_setup.working && !g_setup.stopRequested) {
                 int answer = SkinMessageBox(g_setup.skin, MB_ICONQUESTION | MB_YESNO, LoadText(IDS_TITLE),
                                             LoadText(IDS_ASK_STOP), window->GetHandle());
+                // The worker may have finished while the question was up: its end is on its way.
                 if (answer == IDYES && g_setup.working) {
                     InterlockedExchange(&g_setup.stopRequested, 1);
                     FlowTrace("setup: stop requested\n");

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "cea_anim_window.h"
 #include "cea_graphic.h"
@@ -83,6 +84,9 @@ LRESULT FrameStartProc(SkinWindow* window, UINT message, WPARAM wParam, LPARAM l
 
 void Run(HINSTANCE instance) {
     g_setup.instance = instance;
+    char pause[16];
+    if (GetEnvironmentVariableA("VEXLIN_SETUP_STEP_PAUSE", pause, sizeof pause) && pause[0])
+        g_setup.stepPause = static_cast<DWORD>(atoi(pause));
     g_setup.skin = MEMNEW(Skin, ());
     g_setup.skin->OpenResource(instance, MAKEINTRESOURCE(IDZ_SKIN), "ZIP");
     // Every control's text in the dialog face, whatever the skin file says.
