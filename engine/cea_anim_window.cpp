@@ -482,10 +482,14 @@ void AnimWindow::Paint(HDC dc) {
         if (frame_) DrawLayer(frame_, FALSE, &topRegion_);
         if (frame_ && IsAlive()) {
             GdiFlush();
+            // One memory device context for every copy of this paint: making one per rectangle costs far
+            // more than the copies themselves.
+            frame_->GetDC();
             for (DWORD i = 0; i < topRegion_.GetCount(); ++i) {
                 const RECT& r = *topRegion_.Get(i);
                 frame_->Draw(dc, r.left, r.top, r.left, r.top, r.right - r.left, r.bottom - r.top);
             }
+            frame_->ReleaseDC();
         }
         topRegion_.Clear();
     }

@@ -433,16 +433,15 @@ private:
             bits -= length;
             if (entry & kLiteral) {
                 *out++ = BYTE(entry >> 16);
-                // Literals come in runs: a second one whose code lies in the main table is taken without
-                // a refill while the hold still has its bits (one byte fewer of room is still plenty).
-                if (bits >= kLiteralMainBits) {
+                // Literals come in runs: up to two more whose codes lie in the main table are taken
+                // without a refill while the hold still has their bits (the room kept free is plenty).
+                for (int more = 0; more < 2 && bits >= kLiteralMainBits; ++more) {
                     entry = literalEntries[hold & literalMask];
-                    if (entry & kLiteral) {
-                        length = entry & 0xFF;
-                        hold >>= length;
-                        bits -= length;
-                        *out++ = BYTE(entry >> 16);
-                    }
+                    if (!(entry & kLiteral)) break;
+                    length = entry & 0xFF;
+                    hold >>= length;
+                    bits -= length;
+                    *out++ = BYTE(entry >> 16);
                 }
                 continue;
             }
