@@ -133,6 +133,12 @@ void SlSplitRegistryPath(const string& path, HKEY* root, string* subKey) {
     *subKey = path;
 }
 
+bool SlRegKeyExists(RapiLink* link, HKEY root, const string& subKey) {
+    HKEY key = OpenKey(link, root, subKey, KEY_READ);
+    if (key) CloseKey(link, key);
+    return key != nullptr;
+}
+
 bool SlRegCreateKey(RapiLink* link, HKEY root, const string& subKey) {
     HKEY key = nullptr;
     DWORD disposition = 0;
@@ -166,12 +172,13 @@ string SlRegReadText(RapiLink* link, HKEY root, const string& subKey, const stri
     if (!key) return string();
     string text;
     if (link) {
-        WCHAR buffer[512 + 1];
-        DWORD type = 0, size = 1024;
+        // The device answers in UTF-16: room for 1024 characters.
+        WCHAR buffer[1024 + 1];
+        DWORD type = 0, size = 1024 * sizeof(WCHAR);
         if (CeRegQueryValueEx(link, key, name.Psz16(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
                               &size) == ERROR_SUCCESS &&
             (type == REG_SZ || type == REG_EXPAND_SZ)) {
-            buffer[size / 2 < 512 ? size / 2 : 512] = 0;
+            buffer[size / 2 < 1024 ? size / 2 : 1024] = 0;
             text = buffer;
         }
     } else {

@@ -26,6 +26,7 @@ string SlRegistryPath(HKEY root, const string& subKey);
 // The root and subkey of such a path; a path without a known prefix names HKEY_CURRENT_USER.
 void SlSplitRegistryPath(const string& path, HKEY* root, string* subKey);
 
+bool SlRegKeyExists(RapiLink* link, HKEY root, const string& subKey);
 // Opens the key, creating it when missing.
 bool SlRegCreateKey(RapiLink* link, HKEY root, const string& subKey);
 // Sets a value; REG_SZ takes the text (widened with its terminator on the device).

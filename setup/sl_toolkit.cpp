@@ -292,8 +292,11 @@ bool SetupToolkit::EnsureFolder(const string& path, bool includeSelf, bool creat
             if (m_->journal.Add(kJournalDeleteDir, chain[i])) m_->journalDirty = true;
             continue;
         }
-        if (m_->depth > 0) Journalize(kJournalDeleteDir, chain[i]);
+        // A folder that was there before is not the installation's: the uninstall would remove it once it
+        // is empty, even a start menu folder of the system. Only the folders made here are journalled,
+        // each saved before it is made.
         if (SlExists(m_->link, chain[i])) continue;
+        if (m_->depth > 0) Journalize(kJournalDeleteDir, chain[i]);
         ReportProgress(kProgressFolder, -1, chain[i]);
         if (!SlCreateFolder(m_->link, chain[i])) return false;
     }
@@ -310,6 +313,8 @@ bool SetupToolkit::EnsureKey(HKEY root, const string& subKey, bool includeSelf, 
             if (m_->journal.Add(kJournalDeleteKey, path)) m_->journalDirty = true;
             continue;
         }
+        // As with folders, a key that was there before stays out of the journal.
+        if (SlRegKeyExists(m_->link, root, chain[i])) continue;
         if (m_->depth > 0) Journalize(kJournalDeleteKey, path);
         if (!SlRegCreateKey(m_->link, root, chain[i])) return false;
     }

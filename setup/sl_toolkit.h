@@ -63,8 +63,9 @@ public:
     // The uninstaller's command line: "<maker folder>\remora.dll" "<journal path>", each quoted.
     string CommandLine();
 
-    // Journals every folder of a path (the drive aside), from the outermost inwards; with `create` also
-    // makes the missing ones.
+    // Without `create`, journals every folder of a path (the drive aside), from the outermost inwards.
+    // With `create`, makes the missing ones, journalling only those: a folder that was there before is
+    // left out of the journal, so that the uninstall never removes it.
     bool EnsureFolder(const string& path, bool includeSelf, bool create);
     // The same for a registry key's chain of subkeys.
     bool EnsureKey(HKEY root, const string& subKey, bool includeSelf, bool create);

@@ -150,15 +150,15 @@ TEST_F(ToolkitTest, InstallFinalizeAndUninstallThroughTheLog) {
         EXPECT_EQ(maker + "\\Uninstall Log for VexlinToolkitTest.txt", recorder.logPath);
         EXPECT_EQ("\"" + maker + "\\remora.dll\" \"" + recorder.logPath + "\"", t->CommandLine().Psz8());
 
-        // Every folder of the destination, existing or new, then the file: each on disk before its change.
+        // Every folder the destination needs that was not there yet, then the file: each on disk before
+        // its change. The program files folder was there before and stays out.
         std::string exe = pf + "\\VexlinToolkitTest\\bin\\vexlin.exe";
         ASSERT_TRUE(t->InstallFile(string(exe.c_str()), archive, string("\\NATIVE\\vexlin.exe"), 0, 5));
         const Journal& journal = t->GetJournal();
-        ASSERT_EQ(4u, journal.Count());
-        EXPECT_EQ("deletedir " + pf, EntryText(journal, 0));
-        EXPECT_EQ("deletedir " + pf + "\\VexlinToolkitTest", EntryText(journal, 1));
-        EXPECT_EQ("deletedir " + pf + "\\VexlinToolkitTest\\bin", EntryText(journal, 2));
-        EXPECT_EQ("deletefile " + exe, EntryText(journal, 3));
+        ASSERT_EQ(3u, journal.Count());
+        EXPECT_EQ("deletedir " + pf + "\\VexlinToolkitTest", EntryText(journal, 0));
+        EXPECT_EQ("deletedir " + pf + "\\VexlinToolkitTest\\bin", EntryText(journal, 1));
+        EXPECT_EQ("deletefile " + exe, EntryText(journal, 2));
         std::vector<uint8_t> want = Pattern(70000, 1);
         EXPECT_EQ(std::string(want.begin(), want.end()), ReadAll(exe));
         ASSERT_FALSE(recorder.reports.empty());
@@ -185,7 +185,7 @@ TEST_F(ToolkitTest, InstallFinalizeAndUninstallThroughTheLog) {
         EXPECT_FALSE(t->InstallFile(string((pf + "\\VexlinToolkitTest\\none.exe").c_str()), archive,
                                     string("native/none.exe"), 0, 1));
         EXPECT_EQ(2u, GetLastError());
-        EXPECT_EQ(5u, journal.Count());
+        EXPECT_EQ(4u, journal.Count());
 
         // Registry: the key chain and the value, a registration that adds nothing the second time, and
         // the two language values.
@@ -197,9 +197,15 @@ TEST_F(ToolkitTest, InstallFinalizeAndUninstallThroughTheLog) {
         ASSERT_TRUE(
             t->WriteRegDword(HKEY_CURRENT_USER, string("Software\\VexlinToolkitTest"), string("Count"), 7));
         EXPECT_EQ("Ludanto", RegText(HKEY_CURRENT_USER, "Software\\VexlinToolkitTest\\Sub", "Name"));
+        EXPECT_EQ("deleteval HKCU\\Software\\VexlinToolkitTest / Count",
+                  EntryText(journal, journal.Count() - 1));
+        // Registration journals the whole key chain, the key that was there before too; a second one adds
+        // nothing.
+        t->RegisterValueForRemoval(HKEY_CURRENT_USER, string("Software\\VexlinToolkitTest"), string("Count"));
         DWORD count = journal.Count();
-        EXPECT_EQ("deleteval HKCU\\Software\\VexlinToolkitTest / Count", EntryText(journal, count - 1));
-        EXPECT_EQ("deletekey HKCU\\Software", EntryText(journal, 5));
+        EXPECT_EQ("deletekey HKCU\\Software", EntryText(journal, count - 1));
+        EXPECT_EQ("deletekey HKCU\\Software\\VexlinToolkitTest", EntryText(journal, 4))
+            << "Software was there";
         t->RegisterValueForRemoval(HKEY_CURRENT_USER, string("Software\\VexlinToolkitTest"), string("Count"));
         EXPECT_EQ(count, journal.Count());
         ASSERT_TRUE(t->TransferLanguage(string(kApp)));

@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
     writer.Add("native/data/sounds/a.wav", Pattern(40000, 3), ZipMethod::Deflated, &error);
     writer.Add("native/data/sounds/b.wav", Pattern(10, 4), ZipMethod::Stored, &error);
     writer.Add("native/help/readme.txt", Pattern(500, 5), ZipMethod::Stored, &error);
+    writer.Add("native/help/en/index.txt", Pattern(700, 7), ZipMethod::Stored, &error);
+    writer.Add("native/help/eo/index.txt", Pattern(800, 8), ZipMethod::Deflated, &error);
+    writer.Add("native/skins/classic/board.psp", Pattern(50000, 9), ZipMethod::Deflated, &error);
+    writer.Add("native/skins/classic/pieces.psp", Pattern(20000, 10), ZipMethod::Stored, &error);
     writer.Add("remora.dll", Pattern(64, 6), ZipMethod::Stored, &error);
     std::vector<uint8_t> zip = writer.Finish();
     ZipFile archive;
@@ -55,6 +59,7 @@ int main(int argc, char** argv) {
     bool ok = t->OpenJournal(name) && t->InstallTree(folder, archive, string("native"), 0, 80) &&
               t->LinkFile(menu + "\\Vexlin.lnk", folder + "\\vexlin.exe") &&
               t->LinkFile(menu + "\\Help\\Readme.lnk", folder + "\\help\\readme.txt") &&
+              t->LinkFile(menu + "\\Help\\Esperanto\\Legu.lnk", folder + "\\help\\eo\\index.txt") &&
               t->WriteRegString(HKEY_CURRENT_USER, key + "\\Settings\\Board", string("Size"), string("10")) &&
               t->WriteRegDword(HKEY_CURRENT_USER, key + "\\Settings", string("Level"), 4) &&
               t->WriteRegBinary(HKEY_CURRENT_USER, key, string("Scores"),

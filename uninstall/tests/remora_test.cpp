@@ -141,6 +141,39 @@ void ForgetPendingDeletions(const std::vector<std::string>& paths) {
     RegCloseKey(key);
 }
 
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// The uninstall logs of other products in the maker folder.
+std::vector<std::string> OtherLogs(const std::string& maker) {
+    std::vector<std::string> logs;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((maker + "\\Uninstall Log for *.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return logs;
+    do
+        if (std::string(found.cFileName) != "Uninstall Log for VexlinRemoraTest.txt")
+            logs.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return logs;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -221,6 +254,10 @@ protected:
         }
         DeleteFileA((maker_ + "\\" + kOtherLog).c_str());
         ForgetPendingDeletions({remora_, maker_});
+        // Leftovers of a broken earlier run would count as there before and never be journalled.
+        RemoveTree(pf_ + "\\VexlinRemoraTest");
+        RemoveTree(shared_ + "\\Vexlin");
+        RemoveTree(menu_ + "\\VexlinRemoraTest");
     }
 
     // The installation of the product, its language choice stored as the installer stores it.
@@ -315,6 +352,9 @@ TEST_F(RemoraTest, NoKeepsEverythingAndYesRemovesItInTheProductsLanguage) {
 }
 
 TEST_F(RemoraTest, TheLastProductsUninstallSchedulesTheUninstallerAndTheMakerFolder) {
+    // Tests that install share a lock on the maker folder; a log left by anything else spoils this case.
+    std::vector<std::string> others = OtherLogs(maker_);
+    ASSERT_TRUE(others.empty()) << "another product's log in the maker folder: " << others[0];
     Install("EN");
     std::vector<std::string> boxes = RunAnswered(UninstallString(), "yes,ok");
     ASSERT_EQ(2u, boxes.size());
