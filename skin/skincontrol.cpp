@@ -234,9 +234,7 @@ RECT SkinControl::TextRect() const {
 MarkupStyle SkinControl::BaseStyle() const {
     MarkupStyle style;
     style.font = textStyle_.font;
-    style.colour =
-        IsEffectivelyEnabled() || type_ == sctSTATIC ? textStyle_.textColor : textStyle_.disabledTextColor;
-    if (!enabled_) style.colour = textStyle_.disabledTextColor;
+    style.colour = IsEffectivelyEnabled() ? textStyle_.textColor : textStyle_.disabledTextColor;
     return style;
 }
 

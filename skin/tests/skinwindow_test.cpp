@@ -308,6 +308,30 @@ TEST_F(SkinWindowTest, EditKeysAndTheClipboard) {
     PostMessage(hwnd, WM_CHAR, 22, 0);
     Pump();
     EXPECT_STREQ("exZ", edit->GetText().Psz8());
+    EXPECT_EQ(2u, edit->GetCaret());
+    // With Shift held the selection stretches from its anchor to the caret.
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    PostMessage(hwnd, WM_KEYDOWN, VK_END, 0);
+    Pump();
+    DWORD start = 9, length = 9;
+    edit->GetSelection(&start, &length);
+    EXPECT_EQ(2u, start);
+    EXPECT_EQ(1u, length);
+    PostMessage(hwnd, WM_KEYDOWN, VK_HOME, 0);
+    Pump();
+    edit->GetSelection(&start, &length);
+    EXPECT_EQ(0u, start);
+    EXPECT_EQ(2u, length);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    PostMessage(hwnd, WM_KEYDOWN, VK_RIGHT, 0); // collapses to the caret
+    Pump();
+    edit->GetSelection(&start, &length);
+    EXPECT_EQ(1u, start);
+    EXPECT_EQ(0u, length);
     // A disabled field takes no keys.
     edit->Enable(FALSE);
     PostMessage(hwnd, WM_CHAR, 'q', 0);
