@@ -98,7 +98,9 @@ void Run(HINSTANCE instance) {
 
     SKINFILE* artwork = MEMNEW(SKINFILE, ());
     artwork->name = string(kFrameArtworkName);
-    artwork->picture = MEMNEW(Graphic, (nullptr, instance, MAKEINTRESOURCE(IDG_FRAME), kNoColor));
+    // Keyed on the skin's transparent colour, so the window's shape follows the artwork's rim.
+    artwork->picture =
+        MEMNEW(Graphic, (nullptr, instance, MAKEINTRESOURCE(IDG_FRAME), g_setup.skin->GetTransparentColor()));
     g_setup.skin->AddFile(artwork);
     g_setup.installPicture =
         MEMNEW(Graphic, (nullptr, instance, MAKEINTRESOURCE(IDG_INSTALL), kButtonTransparent));

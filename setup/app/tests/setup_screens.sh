@@ -28,7 +28,8 @@ run() { # language caption device
   D uninstall yes,ok
   # A device: the target page, progress 111, the stop question, the failure box.
   mkdir -p "$DEVICE"; export VEXLIN_DEVICE_DIR="Z:$(echo "$DEVICE" | sed 's|/|\\|g')"
-  wine "$E2E/VexlinSetup.exe" & D wait "$title" 20000
+  wine "$E2E/VexlinSetup.exe" & D wait "Vexlin Setup" 20000
+  if [ "$lang" = eo ]; then D click "Vexlin Setup" 45 212 wait "$title" 5000; fi
   shot "$lang-4-language-target"
   D click "$title" 252 128 sleep 300 click "$title" 398 325; shot "$lang-5-progress-both"
   D close "$title"; shot "$lang-6-ask-stop"
@@ -37,6 +38,6 @@ run() { # language caption device
   D uninstall yes,ok
 }
 run en "Vexlin Setup"
-# The Esperanto run stores the choice; the next reset clears it.
+# Each uninstall takes the stored language choice with it: the Esperanto run picks it on each start.
 run eo "Instalilo de Vexlin"
 D reset
