@@ -261,6 +261,13 @@ void SetupProgressCallback(DWORD kind, LONG percent, const string& path, DWORD_P
     }
     string name = LastPathComponent(path);
     sformat text(id, percent, name.Psz8());
+    // The toolkits report every chunk they write; a line the frame already shows is not posted again, so
+    // the frame's queue holds only what changes what a person sees.
+    static LONG lastControl = 0;
+    static CHAR lastText[256] = "";
+    if (lastControl == static_cast<LONG>(user) && lstrcmpA(lastText, text.Psz8()) == 0) return;
+    lastControl = static_cast<LONG>(user);
+    lstrcpynA(lastText, text.Psz8(), sizeof lastText);
     UPDATESTATUS* record = NEW_UPDATESTATUS();
     record->control = static_cast<LONG>(user);
     record->percent = percent;
@@ -355,6 +362,7 @@ LRESULT FrameProc(SkinWindow* window, UINT message, WPARAM wParam, LPARAM lParam
         }
         case IDM_FINISHED:
             g_setup.result = lParam ? kResultSuccess : kResultFailure;
+            FlowTrace("setup: result %ld\n", g_setup.result);
             window->EndModal(g_setup.result);
             break;
         }

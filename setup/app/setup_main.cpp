@@ -30,11 +30,14 @@ const CHAR kFrameArtworkName[] = "VexlinSetup Frame.psp";
 // flow's trace lines. The end-to-end tests read the pages shown and the closing texts from it.
 char g_traceFile[MAX_PATH];
 CRITICAL_SECTION g_traceLock;
+DWORD g_traceStart;
 
 void TraceToFile(const char* line) {
     EnterCriticalSection(&g_traceLock);
     FILE* file = fopen(g_traceFile, "ab");
     if (file) {
+        // Milliseconds since start-up, to see where time goes.
+        fprintf(file, "%6lu ", GetTickCount() - g_traceStart);
         fputs(line, file);
         fclose(file);
     }
@@ -45,6 +48,7 @@ void StartTrace() {
     DWORD n = GetEnvironmentVariableA("VEXLIN_SETUP_TRACE", g_traceFile, sizeof g_traceFile);
     if (n == 0 || n >= sizeof g_traceFile) return;
     InitializeCriticalSection(&g_traceLock);
+    g_traceStart = GetTickCount();
     SetupSetTraceSink(TraceToFile);
 }
 
@@ -110,6 +114,7 @@ void Run(HINSTANCE instance) {
     SkinWindow* frame =
         SkinWindow::Create(g_setup.skin, string("VexlinSetup"), FrameStartProc, IDD_FRAME, 0, nullptr);
     if (frame) frame->RunModal();
+    FlowTrace("setup: frame closed\n");
 
     if (g_setup.result == kResultSuccess) {
         FlowTrace("setup: message success\n");
