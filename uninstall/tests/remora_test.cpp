@@ -341,6 +341,12 @@ TEST_F(RemoraTest, NoKeepsEverythingAndYesRemovesItInTheProductsLanguage) {
               boxes[0]);
     ExpectInstalled();
 
+    // Without a product's name there is nothing to ask: the uninstaller says so, in its first language.
+    boxes = RunAnswered("rundll32 \"" + remora_ + "\",Uninstall", "ok");
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Tessel Software Uninstaller|No product was named for removal.", boxes[0]);
+    ExpectInstalled();
+
     boxes = RunAnswered(command, "yes,ok");
     ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ("Malinstalilo de Tessel Software|VexlinRemoraTest estas forigita el \xC4\x89i tiu komputilo.",
