@@ -31,7 +31,7 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-DRIVER="$OUT/setup/app/tests/setup_driver.exe"
+DRIVER="$OUT/setup/app/tests/e2e/setup_driver.exe"
 export RUN DRIVER
 "$ROOT/scripts/with-display" bash -c '
   shot() { sleep 1; import -window root "$RUN/$1.png"; echo "run-setup: $RUN/$1.png"; }
@@ -43,7 +43,7 @@ export RUN DRIVER
   wine "$DRIVER" click "Instalilo de Vexlin" 45 187 wait "Vexlin Setup" 5000 >/dev/null
   wine "$DRIVER" click "Vexlin Setup" 398 325 >/dev/null
   import -window root "$RUN/3-progress.png"; echo "run-setup: $RUN/3-progress.png"
-  shot 4-closing-box
+  sleep 3; shot 4-closing-box
   wine "$DRIVER" sleep 500 close "Vexlin Setup" >/dev/null
   wait || true
 '
