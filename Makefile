@@ -1,6 +1,6 @@
 # Top-level entry. `make test` installs what is missing, builds everything and
 # runs every test under Wine.
-.PHONY: test build setup format check-format bench clean run
+.PHONY: test build setup format check-format bench clean run run-setup
 
 test: check-format
 	scripts/test.sh
@@ -23,6 +23,10 @@ check-format: setup
 # Builds and starts the game under Wine (see README).
 run:
 	scripts/run.sh
+
+# Builds and starts the installer under Wine; DEVICE=1 attaches an emulated device (see README).
+run-setup:
+	DEVICE=$(DEVICE) scripts/run-setup.sh
 
 bench: build
 	scripts/with-display scripts/bench.sh

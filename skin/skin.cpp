@@ -145,6 +145,11 @@ string Skin::GetProperty(const string& key, const Properties* overrides, const s
     return LookupProperty(properties_, key, overrides, variant);
 }
 
+void Skin::SetProperty(const string& key, const string& value) {
+    string line = key + TEXT(" = ") + value;
+    ReadProperties(properties_, line.Psz(), line.GetLength(), kPropertiesMerge);
+}
+
 void Skin::GetWindowStyle(SKINWINDOWSTYLE* style, const Properties* overrides, const string& variant) const {
     ReadWindowStyle(properties_, style, overrides, variant);
 }

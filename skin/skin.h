@@ -49,6 +49,8 @@ public:
     // A property through the variant and override rules; empty when absent.
     string GetProperty(const string& key, const Properties* overrides, const string& variant) const;
     string GetProperty(const TCHAR* key) const { return GetProperty(string(key), nullptr, string()); }
+    // Sets a property as a line "key = value" of the key file would, replacing the file's own value.
+    void SetProperty(const string& key, const string& value);
     void GetWindowStyle(SKINWINDOWSTYLE* style, const Properties* overrides, const string& variant) const;
     void GetTextStyle(SKINTEXTSTYLE* style, DWORD code, const Properties* overrides,
                       const string& variant) const;

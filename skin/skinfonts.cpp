@@ -20,7 +20,11 @@ SkinFonts::~SkinFonts() {
 }
 
 SkinFonts::FontRecord* SkinFonts::Record(const string& description) {
-    istring key(description);
+    // While Esperanto is current a description names another face (its " Eo" variant): the language is
+    // part of the key, so a font made before a change of language is not handed out after it.
+    string keyText(description);
+    if (GetLanguage() == kLangEsperanto) keyText += TEXT("|Eo");
+    istring key(keyText);
     cetl::stringmap<FontRecord*>::iterator found = fonts_.find(key);
     if (found != fonts_.end()) return *found;
     FontRecord* record = static_cast<FontRecord*>(MEMALLOC(sizeof(FontRecord)));

@@ -41,6 +41,19 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return AnimWindowProc(hwnd, message, wParam, lParam);
 }
 
+// A window's text read in 16 bits and converted by the string type, which gives the Esperanto letters
+// their ISO 8859-3 bytes while Esperanto is current (an 8-bit read would turn them into base letters).
+string WindowText(HWND window) {
+    int length = GetWindowTextLengthW(window);
+    if (length <= 0) return string();
+    WCHAR* buffer = static_cast<WCHAR*>(MEMALLOC((length + 1) * sizeof(WCHAR)));
+    if (!buffer) return string();
+    GetWindowTextW(window, buffer, length + 1);
+    string text(buffer);
+    MEMFREE(buffer);
+    return text;
+}
+
 bool StartsWithNoCase(const string& text, const TCHAR* prefix) {
     DWORD n = tstrlen(prefix);
     return text.GetLength() >= n && text.CompareNoCase(prefix, n) == 0;
@@ -221,7 +234,9 @@ void SkinWindow::MakePage(SKINWINDOWINSET* page, BOOL first) {
     DWORD* styleField = reinterpret_cast<DWORD*>(copy + (extended ? 12 : 0));
     *styleField &= ~WS_VISIBLE;
     HWND dialog =
-        CreateDialogIndirectParam(module, reinterpret_cast<DLGTEMPLATE*>(copy), window_, TemplateProc, 0);
+        // Made as a 16-bit dialog, its controls keep the template's texts as written; an 8-bit one would
+        // hold them in the system code page, which has no Esperanto letters.
+        CreateDialogIndirectParamW(module, reinterpret_cast<DLGTEMPLATE*>(copy), window_, TemplateProc, 0);
     MEMFREE(copy);
     if (!dialog) return;
 
@@ -234,9 +249,7 @@ void SkinWindow::MakePage(SKINWINDOWINSET* page, BOOL first) {
         minimizeBox_ = (style & WS_MINIMIZEBOX) != 0;
         design_.cx = client.right;
         design_.cy = client.bottom;
-        TCHAR caption[256];
-        GetWindowText(dialog, caption, 256);
-        SetWindowText(window_, caption);
+        SetWindowText(window_, WindowText(dialog).Psz());
         RECT work;
         SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);
         LONG width = client.right + style_.left + style_.right,
@@ -266,15 +279,7 @@ void SkinWindow::MakePage(SKINWINDOWINSET* page, BOOL first) {
         TCHAR className[64];
         GetClassName(child, className, 64);
         istring cls(className);
-        int textLength = GetWindowTextLength(child);
-        string text;
-        if (textLength > 0) {
-            TCHAR* buffer = text.GetBuffer(textLength + 1);
-            if (buffer) {
-                GetWindowText(child, buffer, textLength + 1);
-                text.UpdateLength();
-            }
-        }
+        string text = WindowText(child);
         DWORD style = static_cast<DWORD>(GetWindowLong(child, GWL_STYLE));
         if (cls == istring(TEXT("static"))) {
             if (StartsWithNoCase(text, TEXT("CLASS:"))) {
