@@ -340,19 +340,23 @@ static LONG BottomOf(ScreenButton* record, LONG y) {
 
 // ---- The six layouts -----------------------------------------------------
 
+// Buttons stacked from `top`, each as tall as its label picture. A missing label leaves its place empty
+// rather than shifting the rest up.
+void Screens::addButtonColumn(const int* labels, const DWORD* ids, int count, LONG top) {
+    LONG y = top;
+    for (int i = 0; i < count; i++) {
+        Graphic* label =
+            GraphicsSet::tile(m_context->graphics->currentPart(), kPicButtonLabels, 2 * labels[i]);
+        addButton(ids[i], labels[i], y);
+        y += label ? label->GetHeight() : 0;
+    }
+}
+
 void Screens::buildMainMenu() {
     placeTitleStrips();
     const int labels[] = {kLabelNewGame, kLabelHelp, kLabelHighScores, kLabelOptions, kLabelExit};
     const DWORD ids[] = {kCmdNewGame, kCmdHelp, kCmdHighScores, kCmdOptions, kCmdExit};
-    LONG y = kMainMenuTop;
-    for (int i = 0; i < 5; i++) {
-        // A missing label leaves its place empty rather than shifting the rest up.
-        Graphic* label =
-            GraphicsSet::tile(m_context->graphics->currentPart(), kPicButtonLabels, 2 * labels[i]);
-        LONG height = label ? label->GetHeight() : 0;
-        addButton(ids[i], labels[i], y);
-        y += height;
-    }
+    addButtonColumn(labels, ids, 5, kMainMenuTop);
     music(true);
     if (m_context->game) m_context->game->createMenuBoard();
     m_bandsVisible = true;
@@ -408,14 +412,7 @@ void Screens::buildPause() {
     buildHeadBar();
     const int labels[] = {kLabelResume, kLabelOptions, kLabelHelp, kLabelEndGame, kLabelExit};
     const DWORD ids[] = {kCmdResume, kCmdOptions, kCmdHelp, kCmdEndGame, kCmdExit};
-    LONG y = kPauseTop;
-    for (int i = 0; i < 5; i++) {
-        Graphic* label =
-            GraphicsSet::tile(m_context->graphics->currentPart(), kPicButtonLabels, 2 * labels[i]);
-        LONG height = label ? label->GetHeight() : 0;
-        addButton(ids[i], labels[i], y);
-        y += height;
-    }
+    addButtonColumn(labels, ids, 5, kPauseTop);
     m_bandsVisible = true;
     music(false);
 }

@@ -125,6 +125,7 @@ public:
     ScreenButton* record(AnimButton* button);
 
 private:
+    void addButtonColumn(const int* labels, const DWORD* ids, int count, LONG top);
     void buildMainMenu();
     void buildHelp();
     void buildOptions();
