@@ -185,9 +185,7 @@ void ToFindData(const WIN32_FIND_DATAW& host, CE_FIND_DATA* data, DWORD fields) 
 bool Visible(const WIN32_FIND_DATAW& found, bool atRoot) {
     std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") return false;
-    if (!atRoot) return true;
-    std::wstring lower = Lower(name);
-    return lower != Lower(kSettingsFile) && lower != Lower(kRegistryFile) && lower != Lower(kRegistryUpdate);
+    return !atRoot || !IsOwnName(name);
 }
 
 // Steps a desktop search to the next visible entry (the current one first when `current`).
@@ -241,8 +239,16 @@ bool InputTexts(const BYTE* input, DWORD cbInput, size_t count, std::vector<std:
     return true;
 }
 
+// Puts the compressed file that the decompressor expanded into `destination` below the transfers folder, at
+// the destination's own path, so that what travelled can be looked at; false when it cannot be kept.
+bool KeepTransfer(const MappedPath& source, const MappedPath& destination) {
+    std::wstring kept = g.folder + L"\\" + kTransfersFolder + destination.host.substr(g.folder.size());
+    return MakeFolders(kept.substr(0, kept.rfind(L'\\'))) &&
+           MoveFileExW(source.host.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 // The device's decompressor: expands a file in the size-prefixed LZO form into the destination and
-// removes the compressed file.
+// removes the compressed file (or keeps it aside, on a device that keeps its transfers).
 HRESULT DecompressFile(const BYTE* input, DWORD cbInput) {
     std::vector<std::wstring> paths;
     if (!input || !InputTexts(input, cbInput, 2, &paths)) return E_INVALIDARG;
@@ -264,7 +270,7 @@ HRESULT DecompressFile(const BYTE* input, DWORD cbInput) {
     if (result != LZO_E_OK || produced != expected) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
     if (!WriteWholeFile(destination.host, expanded.data(), expected))
         return HRESULT_FROM_WIN32(GetLastError());
-    DeleteFileW(source.host.c_str());
+    if (!g.settings.keepTransfers || !KeepTransfer(source, destination)) DeleteFileW(source.host.c_str());
     return S_OK;
 }
 

@@ -8,6 +8,7 @@ namespace device {
 const wchar_t kSettingsFile[] = L"$device.ini";
 const wchar_t kRegistryFile[] = L"$registry.dat";
 const wchar_t kRegistryUpdate[] = L"$registry.new";
+const wchar_t kTransfersFolder[] = L"$transfers";
 
 namespace {
 
@@ -42,6 +43,8 @@ void Apply(DeviceSettings* settings, const std::string& key, const std::string& 
         settings->decompressorRejects = number != 0;
     } else if (key == "uninstaller_version" && ParseNumber(value, &number)) {
         settings->uninstallerVersion = number;
+    } else if (key == "keep_transfers" && ParseNumber(value, &number)) {
+        settings->keepTransfers = number != 0;
     }
 }
 
@@ -67,6 +70,13 @@ std::wstring Lower(const std::wstring& text) {
     std::wstring lower = text;
     if (!lower.empty()) CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
     return lower;
+}
+
+bool IsOwnName(const std::wstring& name) {
+    std::wstring lower = Lower(name);
+    for (const wchar_t* own : {kSettingsFile, kRegistryFile, kRegistryUpdate, kTransfersFolder})
+        if (lower == Lower(own)) return true;
+    return false;
 }
 
 std::wstring DeviceFolderFromEnvironment() {
@@ -149,7 +159,8 @@ DeviceSettings LoadSettings(const std::wstring& folder, bool withEnvironment) {
         } overrides[] = {{L"VEXLIN_DEVICE_PROCESSOR", "processor"},
                          {L"VEXLIN_DEVICE_DECOMPRESSOR_VERSION", "decompressor_version"},
                          {L"VEXLIN_DEVICE_DECOMPRESSOR_REJECTS", "decompressor_rejects"},
-                         {L"VEXLIN_DEVICE_UNINSTALLER_VERSION", "uninstaller_version"}};
+                         {L"VEXLIN_DEVICE_UNINSTALLER_VERSION", "uninstaller_version"},
+                         {L"VEXLIN_DEVICE_KEEP_TRANSFERS", "keep_transfers"}};
         for (const auto& entry : overrides) {
             std::wstring value = Environment(entry.variable);
             if (!value.empty()) Apply(&settings, entry.key, ToUtf8(value));
@@ -162,7 +173,8 @@ bool SaveSettings(const std::wstring& folder, const DeviceSettings& settings) {
     std::string text = "processor=" + ProcessorText(settings) + "\r\n" +
                        "decompressor_version=" + std::to_string(settings.decompressorVersion) + "\r\n" +
                        "decompressor_rejects=" + (settings.decompressorRejects ? "1" : "0") + "\r\n" +
-                       "uninstaller_version=" + std::to_string(settings.uninstallerVersion) + "\r\n";
+                       "uninstaller_version=" + std::to_string(settings.uninstallerVersion) + "\r\n" +
+                       "keep_transfers=" + (settings.keepTransfers ? "1" : "0") + "\r\n";
     return WriteWholeFile(folder + L"\\" + kSettingsFile, text.data(), static_cast<DWORD>(text.size()));
 }
 
@@ -194,12 +206,7 @@ bool MapDevicePath(const std::wstring& folder, const wchar_t* path, MappedPath* 
         if (name.find_first_of(L"*?") != std::wstring::npos && !(wildcards && last))
             return Refuse(ERROR_INVALID_NAME);
         if (IsReservedDeviceName(name)) return Refuse(ERROR_ACCESS_DENIED);
-        if (i == 0) {
-            std::wstring lower = Lower(name);
-            if (lower == Lower(kSettingsFile) || lower == Lower(kRegistryFile) ||
-                lower == Lower(kRegistryUpdate))
-                return Refuse(ERROR_ACCESS_DENIED);
-        }
+        if (i == 0 && IsOwnName(name)) return Refuse(ERROR_ACCESS_DENIED);
         mapped->host += L"\\" + name;
     }
     mapped->depth = parts.size();
@@ -268,6 +275,13 @@ bool WriteWholeFile(const std::wstring& path, const void* bytes, DWORD count) {
     bool ok = count == 0 || (WriteFile(file, bytes, count, &written, nullptr) && written == count);
     CloseHandle(file);
     return ok;
+}
+
+bool MakeFolders(const std::wstring& path) {
+    if (FolderExists(path)) return true;
+    size_t slash = path.rfind(L'\\');
+    if (slash != std::wstring::npos && slash > 2 && !MakeFolders(path.substr(0, slash))) return false;
+    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 } // namespace device

@@ -14,6 +14,12 @@ namespace device {
 extern const wchar_t kSettingsFile[];   // "$device.ini"
 extern const wchar_t kRegistryFile[];   // "$registry.dat"
 extern const wchar_t kRegistryUpdate[]; // "$registry.new", written and then moved over the registry
+// "$transfers": where a device that keeps its transfers puts each compressed file its decompressor expanded,
+// at the destination's own path below this folder, so a test can look at what travelled.
+extern const wchar_t kTransfersFolder[];
+
+// Whether a name at the device's root is one of the emulator's own files or folders.
+bool IsOwnName(const std::wstring& name);
 
 // What kind of device the folder emulates.
 struct DeviceSettings {
@@ -23,6 +29,8 @@ struct DeviceSettings {
     long decompressorVersion = 1;
     bool decompressorRejects = false;
     long uninstallerVersion = 2;
+    // True: the decompressor keeps each compressed file below kTransfersFolder instead of deleting it.
+    bool keepTransfers = false;
 };
 
 // The device folder named by VEXLIN_DEVICE_DIR as a full path, or empty when none is named.
@@ -36,7 +44,8 @@ bool ParseProcessor(const std::string& text, WORD* processor, bool* answers);
 std::string ProcessorText(const DeviceSettings& settings);
 
 // The folder's settings file, then the VEXLIN_DEVICE_PROCESSOR, VEXLIN_DEVICE_DECOMPRESSOR_VERSION,
-// VEXLIN_DEVICE_DECOMPRESSOR_REJECTS and VEXLIN_DEVICE_UNINSTALLER_VERSION variables over it. Lines that
+// VEXLIN_DEVICE_DECOMPRESSOR_REJECTS, VEXLIN_DEVICE_UNINSTALLER_VERSION and VEXLIN_DEVICE_KEEP_TRANSFERS
+// variables over it. Lines that
 // cannot be read keep the defaults.
 DeviceSettings LoadSettings(const std::wstring& folder, bool withEnvironment = true);
 bool SaveSettings(const std::wstring& folder, const DeviceSettings& settings);
@@ -68,6 +77,8 @@ std::string ToUtf8(const std::wstring& wide);
 bool ReadWholeFile(const std::wstring& path, std::string* bytes, DWORD limit);
 // Writes a whole file anew.
 bool WriteWholeFile(const std::wstring& path, const void* bytes, DWORD count);
+// Makes a desktop folder and any missing folders above it; true when it exists afterwards.
+bool MakeFolders(const std::wstring& path);
 
 std::wstring Lower(const std::wstring& text);
 

@@ -184,7 +184,8 @@ AnimWindow::AnimWindow(HWND window)
     : signature_(0), window_(window), background_(nullptr), stage_(nullptr), frame_(nullptr), paintCount_(0),
       lockCount_(0), callback_(nullptr), interval_(0), timerPeriod_(0), timing_(nullptr), timingIndex_(0),
       frameRate_(nullptr), status_(nullptr), currentFrame_(0), endFrame_(0), data_(nullptr), dataCount_(0),
-      depths_(nullptr), depthCount_(0), resync_(FALSE), inactive_(FALSE), busy_(0), zoom_(1) {
+      depths_(nullptr), depthCount_(0), resync_(FALSE), inactive_(FALSE), playDepth_(0), endPlay_(FALSE),
+      busy_(0), zoom_(1) {
     SetRectEmpty(&client_);
 }
 
@@ -781,10 +782,11 @@ void AnimWindow::SetInactive(BOOL inactive) {
 void AnimWindow::PlayLoop(DWORD frames, BOOL toEnd) {
     if (!IsAlive()) return;
     Busy busy(this);
+    ++playDepth_;
     BOOL sawQuit = FALSE;
     WPARAM quitCode = 0;
     DWORD next = AnimGetTime();
-    while (frames != 0 && IsAlive() && (!toEnd || currentFrame_ < endFrame_)) {
+    while (frames != 0 && IsAlive() && !endPlay_ && (!toEnd || currentFrame_ < endFrame_)) {
         DWORD t = AnimGetTime();
         if (resync_) next = t;
         next += interval_;
@@ -815,7 +817,8 @@ void AnimWindow::PlayLoop(DWORD frames, BOOL toEnd) {
                 DispatchMessage(&msg);
             }
         }
-        while (IsAlive() && (static_cast<LONG>(AnimGetTime() - next) < 0 || IsInactiveForPump())) {
+        while (IsAlive() && !endPlay_ &&
+               (static_cast<LONG>(AnimGetTime() - next) < 0 || IsInactiveForPump())) {
             MSG msg;
             BOOL got = GetMessage(&msg, nullptr, 0, 0);
             if (got == -1) continue;
@@ -833,5 +836,7 @@ void AnimWindow::PlayLoop(DWORD frames, BOOL toEnd) {
             frames -= done;
         }
     }
+    // The request ends every loop of this window; once the outermost has ended, later runs play normally.
+    if (--playDepth_ == 0) endPlay_ = FALSE;
     if (sawQuit) PostQuitMessage(static_cast<int>(quitCode));
 }

@@ -153,6 +153,12 @@ public:
     // pumping the thread's messages between them and skipping paints when behind.
     void Play(DWORD frames);
     void PlayToEnd();
+    // Ends the Play loops running on this window as soon as the message being handled returns, without
+    // waiting for the next frame's time (a window that is closing has no frame left to show). No effect
+    // when none runs.
+    void EndPlay() {
+        if (playDepth_ > 0) endPlay_ = TRUE;
+    }
     // The next loop round starts timing afresh instead of catching up.
     void Resync() { resync_ = TRUE; }
     void SetInactive(BOOL inactive);
@@ -233,6 +239,8 @@ private:
     DWORD depthCount_;
     BOOL resync_;
     BOOL inactive_;
+    DWORD playDepth_; // Play loops running on this window, nested ones included
+    BOOL endPlay_;
     DWORD busy_;
     int zoom_;
 };

@@ -829,4 +829,7 @@ INT_PTR SkinWindow::RunModal() {
 void SkinWindow::EndModal(INT_PTR result) {
     modalResult_ = result;
     modalEnded_ = TRUE;
+    // The run's frame loop would otherwise wait out the rest of its frame (a tenth of a second at the
+    // skin's usual rate) before the run could see its end.
+    if (AnimWindow* anim = GetAnimWindow()) anim->EndPlay();
 }

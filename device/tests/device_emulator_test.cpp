@@ -121,9 +121,9 @@ protected:
         RemoveTree(base_);
         CreateDirectoryA(base_.c_str(), nullptr);
         device_ = base_ + "\\device";
-        for (const char* name :
-             {"VEXLIN_DEVICE_LOG", "VEXLIN_DEVICE_PROCESSOR", "VEXLIN_DEVICE_DECOMPRESSOR_VERSION",
-              "VEXLIN_DEVICE_DECOMPRESSOR_REJECTS", "VEXLIN_DEVICE_UNINSTALLER_VERSION"})
+        for (const char* name : {"VEXLIN_DEVICE_LOG", "VEXLIN_DEVICE_PROCESSOR",
+                                 "VEXLIN_DEVICE_DECOMPRESSOR_VERSION", "VEXLIN_DEVICE_DECOMPRESSOR_REJECTS",
+                                 "VEXLIN_DEVICE_UNINSTALLER_VERSION", "VEXLIN_DEVICE_KEEP_TRANSFERS"})
             SetEnvironmentVariableA(name, nullptr);
         SetEnvironmentVariableA("VEXLIN_DEVICE_DIR", device_.c_str());
         ASSERT_TRUE(rapi_.Load());
@@ -626,6 +626,53 @@ TEST_F(DeviceEmulatorTest, TheDeviceLibrariesAnswerThroughTheRemoteCall) {
     EXPECT_NE(Invoke(tranzo, L"DecompressFile", {L"\\packed.tmp", L"\\Windows\\second.bin"}), S_OK);
     EXPECT_TRUE(Exists(device_ + "\\packed.tmp"));
     EXPECT_FALSE(Exists(device_ + "\\Windows\\second.bin"));
+}
+
+TEST_F(DeviceEmulatorTest, AKeepingDeviceSetsWhatTravelledAsideOutOfItsOwnSight) {
+    Create("--keep-transfers");
+    Start();
+    const wchar_t* tranzo = L"\\Program Files\\Tessel Software\\tranzo.dll";
+    std::string original(40000, 'k');
+    for (size_t i = 0; i < original.size(); i += 5) original[i] = static_cast<char>(i / 5);
+    std::vector<BYTE> packed = Pack(original);
+    std::string packedBytes(packed.begin(), packed.end());
+    ASSERT_TRUE(Put(L"\\packed.tmp", packedBytes));
+    ASSERT_EQ(Invoke(tranzo, L"DecompressFile", {L"\\packed.tmp", L"\\Windows\\expanded.bin"}), S_OK);
+    EXPECT_EQ(ReadHostFile(device_ + "\\Windows\\expanded.bin"), original);
+    EXPECT_FALSE(Exists(device_ + "\\packed.tmp"));
+    // The compressed file waits at the destination's path below the transfers folder ...
+    std::string kept = device_ + "\\$transfers\\Windows\\expanded.bin";
+    EXPECT_EQ(ReadHostFile(kept), packedBytes);
+    // ... where the device cannot see or reach it.
+    std::vector<std::wstring> root = List(L"\\*");
+    EXPECT_EQ(std::find(root.begin(), root.end(), std::wstring(L"$transfers")), root.end());
+    EXPECT_EQ(rapi_.CeGetFileAttributes(L"\\$transfers\\Windows\\expanded.bin"), 0xFFFFFFFFu);
+    EXPECT_EQ(rapi_.CeCreateFile(L"\\$transfers\\x", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+
+    // The tool lists it and expands it back with the program's own decoder; a plain file is refused.
+    DWORD status = 1;
+    std::string listing = RunTool("list \"" + device_ + "\"", &status);
+    size_t section = listing.find("kept transfers:");
+    ASSERT_NE(section, std::string::npos) << listing;
+    EXPECT_NE(listing.find("\\Windows\\expanded.bin  " + std::to_string(packed.size()) + " bytes", section),
+              std::string::npos)
+        << listing;
+    std::string out = base_ + "\\expanded.out";
+    std::string printed = RunTool("expand \"" + kept + "\" \"" + out + "\"", &status);
+    EXPECT_EQ(status, 0u) << printed;
+    EXPECT_EQ(ReadHostFile(out), original);
+    printed = RunTool("expand \"" + device_ + "\\Windows\\expanded.bin\" \"" + out + "\"", &status);
+    EXPECT_EQ(status, 1u) << printed;
+
+    // Without the setting the compressed file is simply gone.
+    rapi_.CeRapiUninit();
+    SetEnvironmentVariableA("VEXLIN_DEVICE_KEEP_TRANSFERS", "0");
+    Start();
+    ASSERT_TRUE(Put(L"\\packed.tmp", packedBytes));
+    ASSERT_EQ(Invoke(tranzo, L"DecompressFile", {L"\\packed.tmp", L"\\Windows\\again.bin"}), S_OK);
+    EXPECT_FALSE(Exists(device_ + "\\packed.tmp"));
+    EXPECT_FALSE(Exists(device_ + "\\$transfers\\Windows\\again.bin"));
 }
 
 TEST_F(DeviceEmulatorTest, DamagedCompressedInputNeverCrashesTheDecompressor) {

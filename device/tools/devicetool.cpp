@@ -1,12 +1,15 @@
 // Developer and tester tool for emulated devices: makes a device folder of a chosen kind, lists what is on
-// it (files, registry values, shortcuts) and resets it to a fresh device.
+// it (files, registry values, shortcuts, kept transfers), resets it to a fresh device, and expands a
+// compressed transfer with the program's own decoder.
 //
 //   devicetool create FOLDER [--processor arm|mips|shx|ppc|none|N] [--decompressor VERSION]
-//                            [--no-decompressor] [--rejecting] [--uninstaller-version N]
+//                            [--no-decompressor] [--rejecting] [--uninstaller-version N] [--keep-transfers]
 //   devicetool list FOLDER
 //   devicetool reset FOLDER
+//   devicetool expand PACKED EXPANDED
 #include "dev_registry.h"
 #include "dev_store.h"
+#include "zz_compress.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -38,9 +41,10 @@ int Usage() {
     fprintf(stderr,
             "usage: devicetool create FOLDER [--processor arm|mips|shx|ppc|none|N]\n"
             "                             [--decompressor VERSION] [--no-decompressor] [--rejecting]\n"
-            "                             [--uninstaller-version N]\n"
+            "                             [--uninstaller-version N] [--keep-transfers]\n"
             "       devicetool list FOLDER\n"
-            "       devicetool reset FOLDER\n");
+            "       devicetool reset FOLDER\n"
+            "       devicetool expand PACKED EXPANDED\n");
     return 2;
 }
 
@@ -60,13 +64,6 @@ std::wstring FullFolder(const char* text) {
     std::wstring folder(full, length);
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     return folder;
-}
-
-bool MakeFolders(const std::wstring& path) {
-    if (FolderExists(path)) return true;
-    size_t slash = path.rfind(L'\\');
-    if (slash != std::wstring::npos && slash > 2 && !MakeFolders(path.substr(0, slash))) return false;
-    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 // Removes everything inside `folder`, keeping the folder itself and, at the top, the settings file.
@@ -157,11 +154,9 @@ void ListFiles(const std::wstring& folder, const std::wstring& devicePath, bool 
     if (search == INVALID_HANDLE_VALUE) return;
     std::vector<WIN32_FIND_DATAW> entries;
     do {
-        std::wstring name = Lower(found.cFileName);
+        std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
-        if (top &&
-            (name == Lower(kSettingsFile) || name == Lower(kRegistryFile) || name == Lower(kRegistryUpdate)))
-            continue;
+        if (top && IsOwnName(name)) continue;
         entries.push_back(found);
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -199,6 +194,11 @@ int List(const std::wstring& folder) {
     printf("files:\n");
     std::vector<std::wstring> shortcuts;
     ListFiles(folder, L"", true, &shortcuts);
+    if (settings.keepTransfers) {
+        printf("kept transfers:\n");
+        std::vector<std::wstring> ignored;
+        ListFiles(folder + L"\\" + kTransfersFolder, L"", false, &ignored);
+    }
     printf("registry:\n");
     DeviceRegistry registry;
     registry.Load(folder + L"\\" + kRegistryFile);
@@ -236,6 +236,8 @@ int Create(const std::wstring& folder, int argc, char** argv) {
             decompressor = true;
         } else if (option == "--no-decompressor") {
             decompressor = false;
+        } else if (option == "--keep-transfers") {
+            settings.keepTransfers = true;
         } else if (option == "--rejecting") {
             settings.decompressorRejects = true;
         } else if (option == "--uninstaller-version" && hasValue) {
@@ -268,11 +270,38 @@ int Reset(const std::wstring& folder) {
     return 0;
 }
 
+// Expands a compressed transfer (the size-prefixed LZO form) with the program's own decoder, so a test can
+// hold what travelled against the file it came from.
+int Expand(const char* packedPath, const char* expandedPath) {
+    std::string packed;
+    if (!ReadWholeFile(Widen(packedPath), &packed, 64 * 1024 * 1024)) {
+        fprintf(stderr, "devicetool: cannot read %s\n", packedPath);
+        return 1;
+    }
+    BYTE* expanded = nullptr;
+    DWORD count = 0;
+    if (!ZZDecompress(&expanded, &count, reinterpret_cast<const BYTE*>(packed.data()),
+                      static_cast<DWORD>(packed.size()))) {
+        fprintf(stderr, "devicetool: %s is not a compressed transfer\n", packedPath);
+        return 1;
+    }
+    bool written = WriteWholeFile(Widen(expandedPath), expanded, count);
+    ZZFree(expanded);
+    if (!written) {
+        fprintf(stderr, "devicetool: cannot write %s\n", expandedPath);
+        return 1;
+    }
+    printf("devicetool: expanded %lu bytes into %lu\n", static_cast<unsigned long>(packed.size()),
+           static_cast<unsigned long>(count));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) return Usage();
     std::string command = argv[1];
+    if (command == "expand") return argc == 4 ? Expand(argv[2], argv[3]) : Usage();
     std::wstring folder = FullFolder(argv[2]);
     if (folder.empty()) return Usage();
     if (command == "create") return Create(folder, argc - 3, argv + 3);

@@ -320,6 +320,28 @@ TEST(AnimWindow, AZeroEventEndsPlayAfterItsRound) {
     EXPECT_EQ(w->GetFrame(), 6u);
 }
 
+const UINT kEndPlayMessage = WM_APP + 7;
+
+LRESULT CALLBACK EndsPlay(HWND hwnd, UINT message, WPARAM, LPARAM) {
+    if (message == kEndPlayMessage) AnimWindow::FromHandle(hwnd)->EndPlay();
+    return 0;
+}
+
+TEST(AnimWindow, EndPlayLeavesTheLoopWithoutWaitingAndLaterRunsPlayOn) {
+    PlayedWindow w;
+    w->AddFilter(EndsPlay, FilterFlags(afALL, 0));
+    w->EndPlay(); // no loop runs: nothing to end, the next run is whole
+    w->Play(2);
+    EXPECT_EQ(w->GetFrame(), 2u);
+    PostMessage(w.hwnd, kEndPlayMessage, 0, 0);
+    DWORD before = Now();
+    w->Play(50);
+    EXPECT_EQ(w->GetFrame(), 3u) << "the loop ends in its first wait instead of playing on";
+    EXPECT_LT(Now() - before, 25u) << "it does not wait out the frame";
+    w->Play(2);
+    EXPECT_EQ(w->GetFrame(), 5u);
+}
+
 TEST(AnimWindow, MeasuredRateUsesTheStampsItHas) {
     TestWindow w;
     AnimSetClock(FakeClock);

@@ -48,8 +48,9 @@ struct SetupState {
     // Set while the worker runs; a request to stop is honoured between two steps.
     volatile LONG working;
     volatile LONG stopRequested;
-    // Milliseconds the worker waits before each check for a stop: 0, unless the developer's switch
-    // VEXLIN_SETUP_STEP_PAUSE sets it to watch (and test) a stop in the middle of an installation.
+    // Milliseconds the worker waits before each check for a stop: always 0 in the shipped installer; the
+    // test build's switch VEXLIN_SETUP_STEP_PAUSE sets it to watch (and test) a stop in the middle of an
+    // installation.
     DWORD stepPause;
 };
 

@@ -26,8 +26,10 @@ namespace {
 const COLORREF kButtonTransparent = RGB(0, 0, 255);
 const CHAR kFrameArtworkName[] = "VexlinSetup Frame.psp";
 
-// The developer's trace: VEXLIN_SETUP_TRACE names a file that receives the setup library's and the
-// flow's trace lines. The end-to-end tests read the pages shown and the closing texts from it.
+#ifdef VEXLIN_SETUP_TEST_BUILD
+// The test build's trace: VEXLIN_SETUP_TRACE names a file that receives the setup library's and the
+// flow's trace lines. The end-to-end tests read the pages shown and the closing texts from it. The shipped
+// installer reads no such switch: its trace goes to the discarding sink.
 char g_traceFile[MAX_PATH];
 CRITICAL_SECTION g_traceLock;
 DWORD g_traceStart;
@@ -51,6 +53,18 @@ void StartTrace() {
     g_traceStart = GetTickCount();
     SetupSetTraceSink(TraceToFile);
 }
+
+// The test build's pause between install steps (VEXLIN_SETUP_STEP_PAUSE milliseconds), so a test can
+// close the frame while a step is on.
+void ReadStepPause() {
+    char pause[16];
+    if (GetEnvironmentVariableA("VEXLIN_SETUP_STEP_PAUSE", pause, sizeof pause) && pause[0])
+        g_setup.stepPause = static_cast<DWORD>(atoi(pause));
+}
+#else
+void StartTrace() {}
+void ReadStepPause() {}
+#endif
 
 string LoadText(UINT id) {
     string text;
@@ -88,9 +102,7 @@ LRESULT FrameStartProc(SkinWindow* window, UINT message, WPARAM wParam, LPARAM l
 
 void Run(HINSTANCE instance) {
     g_setup.instance = instance;
-    char pause[16];
-    if (GetEnvironmentVariableA("VEXLIN_SETUP_STEP_PAUSE", pause, sizeof pause) && pause[0])
-        g_setup.stepPause = static_cast<DWORD>(atoi(pause));
+    ReadStepPause();
     g_setup.skin = MEMNEW(Skin, ());
     g_setup.skin->OpenResource(instance, MAKEINTRESOURCE(IDZ_SKIN), "ZIP");
     // Every control's text in the dialog face, whatever the skin file says.

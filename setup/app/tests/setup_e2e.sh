@@ -48,6 +48,17 @@ finish_setup() {
   for _ in $(seq 300); do kill -0 "$SETUP_PID" 2>/dev/null || { SETUP_PID=""; return 0; }; sleep 0.1; done
   fail "the installer did not end"
 }
+# The frame's modal run ends within a frame or two of its end (the worker's result or the close box): the
+# trace's milliseconds from the last end to the last "frame closed" stay far below a stall of seconds.
+FRAME_CLOSE_LIMIT_MS=1500
+expect_prompt_close() {
+  local ended closed
+  ended=$(grep -E "setup: (result|closed)" "$TRACE" | tail -1 | awk '{print $1}')
+  closed=$(grep "setup: frame closed" "$TRACE" | tail -1 | awk '{print $1}')
+  [ -n "$ended" ] && [ -n "$closed" ] || fail "the trace lacks the frame's end or its close"
+  [ $((closed - ended)) -le $FRAME_CLOSE_LIMIT_MS ] ||
+    fail "the frame's modal run ended $((closed - ended)) ms after the frame was closed"
+}
 traced() { grep -q -- "$1" "$TRACE" || fail "trace lacks \"$1\""; }
 not_traced() { ! grep -q -- "$1" "$TRACE" || fail "trace holds \"$1\""; }
 wait_traced() {
@@ -55,7 +66,12 @@ wait_traced() {
   fail "trace never showed \"$1\""
 }
 # The success or failure box has a close box; closing it ends the installer.
-close_box() { wait_traced "setup: message"; drive sleep 300 close "${1:-$TITLE}"; finish_setup; }
+close_box() {
+  wait_traced "setup: message"
+  expect_prompt_close
+  drive sleep 300 close "${1:-$TITLE}"
+  finish_setup
+}
 expect_installed() {
   drive file '%PF%\Vexlin\vexlin.exe' lnk key HKLM "$UNINSTALL_KEY" file "$LOG" file '%PF%\Tessel Software\remora.dll'
   if [ -n "$GAME_EXE" ]; then
@@ -68,6 +84,46 @@ expect_removed() {
 }
 uninstall() { drive uninstall "yes,ok"; expect_removed; }
 device_file() { [ -f "$DEVICE/Program Files/Vexlin/vexlin.exe" ]; }
+# The payload's ARM build (the desktop build standing in for it) and its uninstaller: what the device gets.
+PAYLOAD_ARM="$E2E/../arm"
+DEVICE_FILES=("Program Files/Vexlin/vexlin.exe" "Program Files/Tessel Software/remora.dll")
+# A device folder made by the emulator's tool, which keeps each compressed transfer aside for a look.
+make_device() {
+  wine "$E2E/devicetool.exe" create "$(windows_path "$DEVICE")" --keep-transfers "$@" >>"$WORK/devicetool.txt" 2>&1 \
+    || fail "devicetool create $*"
+}
+# Every device file is the payload's, byte for byte; and no compressed file is left in the device's root.
+expect_device_files() {
+  for file in "${DEVICE_FILES[@]}"; do
+    [ -f "$DEVICE/$file" ] || fail "no $file on the device"
+    cmp -s "$PAYLOAD_ARM/$(basename "$file")" "$DEVICE/$file" || fail "$file on the device differs from the payload's"
+  done
+  ! ls "$DEVICE" | grep -q "This File Is Safe To Delete" || fail "a compressed transfer was left in the device's root"
+}
+# With the decompressor: each file travelled compressed (size-prefixed LZO, the header naming the file's
+# size, smaller than the file) and our own decoder expands what travelled into the payload's bytes.
+expect_compressed() {
+  expect_device_files
+  for file in "${DEVICE_FILES[@]}"; do
+    local source="$PAYLOAD_ARM/$(basename "$file")" kept="$DEVICE/\$transfers/$file"
+    [ -f "$kept" ] || fail "$file did not travel compressed"
+    local size packed header
+    size=$(stat -c %s "$source")
+    packed=$(stat -c %s "$kept")
+    header=$(od -An -tu4 -N4 "$kept" | tr -d ' ')
+    [ "$header" = "$size" ] || fail "$file travelled with the size $header in its header, not $size"
+    [ "$packed" -lt "$size" ] || fail "$file travelled in $packed bytes, no fewer than its $size"
+    rm -f "$WORK/expanded"
+    wine "$E2E/devicetool.exe" expand "$(windows_path "$kept")" "$(windows_path "$WORK/expanded")" \
+      >>"$WORK/devicetool.txt" 2>&1 || fail "what travelled for $file does not expand"
+    cmp -s "$source" "$WORK/expanded" || fail "what travelled for $file expands into other bytes"
+  done
+}
+# Without the decompressor every file arrives plainly: nothing went through the decompressor.
+expect_plain() {
+  expect_device_files
+  [ ! -e "$DEVICE/\$transfers" ] || fail "a file travelled compressed to a device without the decompressor"
+}
 
 drive reset
 case "$SCENARIO" in
@@ -84,11 +140,12 @@ no_device)
   ;;
 rescan_both)
   # The device appears after start-up: Rescan finds it and shows the target page with "both" checked;
-  # both targets install with dialog 111, the game lands on the device byte for byte.
+  # both targets install with dialog 111. The device has no decompressor: its files arrive plainly, byte
+  # for byte.
   export VEXLIN_DEVICE_DIR="$(windows_path "$DEVICE")"
   start_setup
   traced "page 107"
-  mkdir -p "$DEVICE"
+  make_device --no-decompressor
   drive click "$TITLE" "${RESCAN[@]}"
   wait_traced "page 105"
   traced "rescan 1"
@@ -98,11 +155,13 @@ rescan_both)
   expect_installed
   device_file || fail "no game on the device"
   [ -z "$GAME_EXE" ] || cmp -s "$GAME_EXE" "$DEVICE/Program Files/Vexlin/vexlin.exe" || fail "device copy differs"
+  expect_plain
   uninstall
   ;;
 device_only)
-  # A device at start-up: the target page; "palm-size PC" alone installs only there, on dialog 109.
-  mkdir -p "$DEVICE"
+  # A device at start-up: the target page; "palm-size PC" alone installs only there, on dialog 109. The
+  # device has the decompressor, so the files travel compressed and are expanded there.
+  make_device --decompressor 1
   export VEXLIN_DEVICE_DIR="$(windows_path "$DEVICE")"
   start_setup
   traced "page 105"
@@ -112,6 +171,7 @@ device_only)
   close_box
   traced "install target 2"; traced "page 109"; traced "message success"
   device_file || fail "no game on the device"
+  expect_compressed
   drive nofile '%PF%\Vexlin\vexlin.exe'
   ;;
 language)
@@ -137,6 +197,7 @@ close_early)
   drive close "$TITLE"
   finish_setup
   traced "setup: closed"; not_traced "setup: message"
+  expect_prompt_close
   drive nofile '%PF%\Vexlin\vexlin.exe' nokey HKLM "$UNINSTALL_KEY"
   ;;
 failing_readonly)
