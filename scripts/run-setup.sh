@@ -27,6 +27,14 @@ if [ "${DEVICE:-0}" = "1" ]; then
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
+  # The prefix keeps the installer's windows away from a window manager, because the test display has
+  # none. A person's display has one: for this run the installer's windows are managed as usual
+  # (a taskbar entry, focus), and the test setting comes back afterwards.
+  source "$ROOT/scripts/wine-env.sh"
+  "$ROOT/scripts/wine-prefix.sh"
+  UNMANAGED_KEY='HKCU\Software\Wine\AppDefaults\VexlinSetup.exe\X11 Driver'
+  wine reg delete "$UNMANAGED_KEY" /v Managed /f >/dev/null 2>&1 || true
+  trap 'wine reg add "$UNMANAGED_KEY" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true' EXIT
   "$ROOT/scripts/with-display" wine "$RUN/VexlinSetup.exe"
   exit 0
 fi
