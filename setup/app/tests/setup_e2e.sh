@@ -4,6 +4,17 @@
 # texts, and the uninstall. Usage: setup_e2e.sh SCENARIO E2E_FOLDER WORK_FOLDER HAS_GAME GAME_EXE
 # Window points: the frame is 480 x 360, its artwork's size.
 set -u
+# The scenario writes to a file, and its reader gets the file afterwards: a Wine helper process started
+# on the way (they can outlive the scenario) would otherwise keep the reader's pipe open until its
+# time-out.
+if [ -z "${SETUP_E2E_TO_FILE:-}" ]; then
+  output="$(mktemp)"
+  SETUP_E2E_TO_FILE=1 bash "$0" "$@" >"$output" 2>&1 </dev/null
+  status=$?
+  cat "$output"
+  rm -f "$output"
+  exit $status
+fi
 SCENARIO="$1"
 E2E="$2"
 WORK="$3"
