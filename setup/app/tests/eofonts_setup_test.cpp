@@ -303,18 +303,21 @@ Mask ScreenInk(const Shot& with, const Shot& without, RECT area, COLORREF colour
     return mask;
 }
 
-// The window drawn with its letters texts and again with them emptied; each run's ink against the source
-// font's letters.
-void MeasureWindow(Skin* skin, SkinWindow* window, const std::vector<std::pair<DWORD, std::string>>& texts,
-                   const std::string& shotName, std::vector<Measured>* results) {
-    const string letters(kLetters);
-    ShowAndDraw(window);
-    Shot with = Capture(window->GetHandle());
+typedef std::vector<std::pair<DWORD, std::string>> LetterTexts;
+
+// The runs of a window's letters texts; then the texts are emptied, so that the next picture of the
+// window shows what lies under them.
+std::vector<Area> TakeAreas(SkinWindow* window, const LetterTexts& texts) {
     std::vector<Area> areas;
     for (const auto& text : texts) AddRuns(window, text.first, text.second, &areas);
     for (const auto& text : texts) window->SetText(text.first, string());
-    ShowAndDraw(window);
-    Shot without = Capture(window->GetHandle());
+    return areas;
+}
+
+// Each run's ink on the screen against the source font's letters drawn at the same place.
+void CompareAreas(Skin* skin, const std::vector<Area>& areas, const Shot& with, const Shot& without,
+                  const std::string& shotName, std::vector<Measured>* results) {
+    const string letters(kLetters);
     SaveBmp((ShotPrefix() + shotName + ".bmp").c_str(), with);
     std::vector<Mask> inks;
     for (const Area& area : areas) {
@@ -344,6 +347,61 @@ void MeasureWindow(Skin* skin, SkinWindow* window, const std::vector<std::pair<D
     SaveInks((ShotPrefix() + shotName + "-ink.bmp").c_str(), inks);
 }
 
+// A window shown and drawn with its letters texts, and again with them emptied.
+void MeasureWindow(Skin* skin, SkinWindow* window, const LetterTexts& texts, const std::string& shotName,
+                   std::vector<Measured>* results) {
+    ShowAndDraw(window);
+    Shot with = Capture(window->GetHandle());
+    std::vector<Area> areas = TakeAreas(window, texts);
+    ShowAndDraw(window);
+    CompareAreas(skin, areas, with, Capture(window->GetHandle()), shotName, results);
+}
+
+// The closing message measured while SkinMessageBox runs it, as the installer shows it: a timer of the
+// thread takes the box's picture, empties its text, takes the picture again and clicks OK. Anything
+// amiss ends the run through a quit message instead.
+struct ModalMeasure {
+    Skin* skin;
+    std::vector<Measured>* results;
+    UINT_PTR timer;
+    int step;
+    std::vector<Area> areas;
+    Shot with;
+} g_modal;
+
+HWND g_shownSkinWindow;
+
+BOOL CALLBACK FindShownSkinWindow(HWND window, LPARAM) {
+    if (!IsWindowVisible(window) || !SkinWindow::FromHandle(window)) return TRUE;
+    g_shownSkinWindow = window;
+    return FALSE;
+}
+
+void CALLBACK StepModalMeasure(HWND, UINT, UINT_PTR, DWORD) {
+    g_shownSkinWindow = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindShownSkinWindow, 0);
+    SkinWindow* box = g_shownSkinWindow ? SkinWindow::FromHandle(g_shownSkinWindow) : nullptr;
+    if (!box) {
+        KillTimer(nullptr, g_modal.timer);
+        ADD_FAILURE() << "no skinned message box is shown";
+        PostQuitMessage(0);
+        return;
+    }
+    if (g_modal.step++ == 0) {
+        g_modal.with = Capture(box->GetHandle());
+        g_modal.areas = TakeAreas(box, {{kSkinMessageText, "message box"}});
+        return; // the next tick sees the box drawn without its text
+    }
+    KillTimer(nullptr, g_modal.timer);
+    CompareAreas(g_modal.skin, g_modal.areas, g_modal.with, Capture(box->GetHandle()), "message",
+                 g_modal.results);
+    SkinControl* ok = box->GetControl(IDOK);
+    if (ok)
+        ok->Click();
+    else
+        PostQuitMessage(0);
+}
+
 LRESULT QuietProc(SkinWindow*, UINT, WPARAM, LPARAM) { return 0; }
 
 string LoadText(UINT id) {
@@ -352,8 +410,8 @@ string LoadText(UINT id) {
     return text;
 }
 
-// The frame with its title (a string) and a page (a dialog), then the closing message box (a string),
-// as the installer makes them, in the installer's dialog face.
+// The frame with its title (a string) and a page (a dialog), then the closing message box (a string) run
+// modally, as the installer makes them, in the installer's dialog face.
 void MeasureSkinnedWindows(std::vector<Measured>* results) {
     static bool started = false;
     if (!started) {
@@ -369,7 +427,7 @@ void MeasureSkinnedWindows(std::vector<Measured>* results) {
     ASSERT_NE(nullptr, frame);
     frame->SetText(kTitleControl, LoadText(kTitleString));
     ASSERT_NE(nullptr, frame->InsetPage(string(), QuietProc, kPageDialog, 0));
-    std::vector<std::pair<DWORD, std::string>> texts = {{kTitleControl, "title"}};
+    LetterTexts texts = {{kTitleControl, "title"}};
     const char* const names[] = {"dialog face",     "dialog face bold",  "title face",
                                  "title face bold", "title face italic", "title face bold italic"};
     for (size_t i = 0; i < sizeof kPageControls / sizeof kPageControls[0]; ++i)
@@ -377,11 +435,18 @@ void MeasureSkinnedWindows(std::vector<Measured>* results) {
     MeasureWindow(&skin, frame, texts, "page", results);
     frame->Destroy();
 
-    SkinWindow* box = CreateSkinMessage(&skin, MB_ICONINFORMATION, LoadText(kCaptionString),
-                                        LoadText(kMessageString), nullptr);
-    ASSERT_NE(nullptr, box);
-    MeasureWindow(&skin, box, {{kSkinMessageText, "message box"}}, "message", results);
-    box->Destroy();
+    g_modal.skin = &skin;
+    g_modal.results = results;
+    g_modal.step = 0;
+    // A second between steps: the box's frame loop draws it several times over.
+    g_modal.timer = SetTimer(nullptr, 0, 1000, StepModalMeasure);
+    ASSERT_NE(0u, g_modal.timer);
+    int answer =
+        SkinMessageBox(&skin, MB_ICONINFORMATION, LoadText(kCaptionString), LoadText(kMessageString));
+    MSG quit;
+    PeekMessage(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EXPECT_EQ(IDOK, answer);
+    EXPECT_EQ(2, g_modal.step);
 }
 
 // ---- straight through the font descriptions ----
