@@ -27,6 +27,20 @@ DWORD AfterClose(const TCHAR* text, DWORD length, DWORD position) {
     return string::npos;
 }
 
+// A font tag's kind once it has read a face or a size: a font, or a font and a colour after a colour.
+DWORD KindWithFont(DWORD kind) {
+    if (kind == mkTEXT) return mkFONT;
+    if (kind == mkCOLOR) return mkFONTCOLOR;
+    return kind;
+}
+
+// A font tag's kind once it has read a colour: a colour, or a font and a colour after a face or size.
+DWORD KindWithColour(DWORD kind) {
+    if (kind == mkTEXT) return mkCOLOR;
+    if (kind == mkFONT) return mkFONTCOLOR;
+    return kind;
+}
+
 DWORD ReadFontTag(const TCHAR* text, DWORD length, DWORD at, MarkupToken* token) {
     token->kind = mkTEXT; // no attribute read yet
     for (;;) {
@@ -39,14 +53,14 @@ DWORD ReadFontTag(const TCHAR* text, DWORD length, DWORD at, MarkupToken* token)
             while (at < length && text[at] != '>' && text[at] != '"' && (quoted || !IsBlank(text[at]))) ++at;
             token->font += string(text + start, 0, at - start);
             if (at < length && text[at] == '"') ++at;
-            token->kind = token->kind == mkTEXT ? mkFONT : token->kind == mkCOLOR ? mkFONTCOLOR : token->kind;
+            token->kind = KindWithFont(token->kind);
         } else if (StartsWith(text, length, at, "size=")) {
             at += 5;
             DWORD start = at;
             while (at < length && text[at] != '>' && !IsBlank(text[at])) ++at;
             token->font += TEXT(",");
             token->font += string(text + start, 0, at - start);
-            token->kind = token->kind == mkTEXT ? mkFONT : token->kind == mkCOLOR ? mkFONTCOLOR : token->kind;
+            token->kind = KindWithFont(token->kind);
         } else if (StartsWith(text, length, at, "color=")) {
             at += 6;
             DWORD start = at;
@@ -55,7 +69,7 @@ DWORD ReadFontTag(const TCHAR* text, DWORD length, DWORD at, MarkupToken* token)
             COLORREF value = ColorFromString(colour.Psz());
             // An unreadable colour leaves the colour as it was.
             token->colour = value ? (value & 0xFFFFFF) : kNoColor;
-            token->kind = token->kind == mkTEXT ? mkCOLOR : token->kind == mkFONT ? mkFONTCOLOR : token->kind;
+            token->kind = KindWithColour(token->kind);
         } else {
             break;
         }

@@ -88,7 +88,9 @@ TEST_F(BoardTest, DropFallsWithTheBounceAndSettlesOnTheFifthFrame) {
         rig.Frame();
         tops.push_back(Top(p));
         if (reached < 0 && Top(p) == 246) reached = i;
-        if (p.falling) EXPECT_EQ(1, board->fallingCount());
+        if (p.falling) {
+            EXPECT_EQ(1, board->fallingCount());
+        }
     }
     ASSERT_GE(reached, 1);
     for (int i = 1; i <= reached; i++) EXPECT_GT(tops[i], tops[i - 1]) << "falls faster each frame";

@@ -189,7 +189,9 @@ TEST_F(DefaultSkin, OpensWithNineteenPicturesNoSoundsAndItsProperties) {
         pictures += file->picture != nullptr;
         sounds += file->sound != nullptr;
         EXPECT_EQ(nullptr, file->data) << file->name.Psz8(); // every member's bytes were released
-        if (file->entry) EXPECT_FALSE(file->entry->IsLoaded()) << file->name.Psz8();
+        if (file->entry) {
+            EXPECT_FALSE(file->entry->IsLoaded()) << file->name.Psz8();
+        }
     }
     EXPECT_EQ(19u, pictures);
     EXPECT_EQ(0u, sounds);

@@ -35,7 +35,9 @@ TEST_F(SkinMessageTest, InformationBoxSizesFromTheWorkAreaAndBorders) {
     ASSERT_NE(nullptr, box);
     LONG base = WorkWidth() / 3 + 40;
     LONG buttonWidth = base / 2 < 40 ? 40 : base / 2 > 75 ? 75 : base / 2;
-    if (WorkWidth() == 1024) EXPECT_EQ(75, buttonWidth); // 341 + 40 = 381, 381 / 2 = 190, limited to 75
+    if (WorkWidth() == 1024) {
+        EXPECT_EQ(75, buttonWidth); // 341 + 40 = 381, 381 / 2 = 190, limited to 75
+    }
     SkinControl* ok = box->GetControl(IDOK);
     ASSERT_NE(nullptr, ok);
     EXPECT_STREQ("OK", ok->GetText().Psz8());
