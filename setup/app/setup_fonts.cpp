@@ -13,9 +13,11 @@ DWORD g_fontCount = 0;
 } // namespace
 
 DWORD RegisterEoFonts(HINSTANCE instance) {
-    // A developer switch for the font check: VEXLIN_SETUP_NO_EO_FONTS=1 runs without them.
+#ifdef VEXLIN_SETUP_TEST_BUILD
+    // The font check's switch, in test builds only: VEXLIN_SETUP_NO_EO_FONTS=1 runs without them.
     char off[8];
     if (GetEnvironmentVariableA("VEXLIN_SETUP_NO_EO_FONTS", off, sizeof off) && off[0] == '1') return 0;
+#endif
     for (DWORD i = 0; i < kMaxFonts && g_fontCount < kMaxFonts; ++i) {
         HRSRC found = FindResource(instance, MAKEINTRESOURCE(IDF_FIRST_FONT + i), RT_RCDATA);
         if (!found) break;
