@@ -18,6 +18,65 @@ const DWORD kMaximumRate = 192000;
 
 bool SameId(const BYTE* p, const char* id) { return memcmp(p, id, 4) == 0; }
 
+// Plain PCM whose fields agree with each other: the only kind the engine converts by itself.
+bool IsConsistentPcm(const WAVEFORMATEX* format) {
+    WORD bits = format->wBitsPerSample;
+    return format->wFormatTag == WAVE_FORMAT_PCM && (bits == 8 || bits == 16) && format->nChannels >= 1 &&
+           format->nChannels <= 2 && format->nBlockAlign == format->nChannels * bits / 8 &&
+           format->nSamplesPerSec != 0 &&
+           format->nAvgBytesPerSec == format->nSamplesPerSec * format->nBlockAlign;
+}
+
+// The two steps that sounds recorded at twice the mixer's rate in 16 bits take: halving the rate and
+// dropping to 8 bits. Opening a stream of the audio compression manager costs milliseconds each time
+// while the work is a single pass over the samples, so the engine makes these two itself, exactly as
+// the manager's own PCM converter makes them.
+bool IsDirectStep(const WAVEFORMATEX* source, DWORD rate, WORD bits, WORD channels) {
+    if (!IsConsistentPcm(source) || source->nChannels != channels) return false;
+    bool narrowing = source->nSamplesPerSec == rate && source->wBitsPerSample == 16 && bits == 8;
+    bool halving = source->wBitsPerSample == bits && rate != 0 && source->nSamplesPerSec / 2 == rate &&
+                   source->nSamplesPerSec % 2 == 0;
+    return narrowing || halving;
+}
+
+// Narrowing keeps each sample's high byte with its sign bit flipped (signed 16-bit to unsigned 8-bit);
+// halving keeps the second frame of every pair. A part frame at the end, and for halving an unpaired
+// last frame, is dropped. False when no whole output frame results.
+bool ConvertDirectly(const WAVEFORMATEX* source, const BYTE* data, DWORD size, const WAVEFORMATEX& target,
+                     BYTE** out, DWORD* outSize) {
+    DWORD frames = size / source->nBlockAlign;
+    bool halving = source->nSamplesPerSec != target.nSamplesPerSec;
+    DWORD outFrames = halving ? frames / 2 : frames;
+    if (outFrames == 0) return false;
+    DWORD cbOut = outFrames * target.nBlockAlign;
+    BYTE* buffer = static_cast<BYTE*>(MEMALLOC(cbOut));
+    if (!buffer) return false;
+    if (halving) {
+        DWORD block = source->nBlockAlign;
+        const BYTE* from = data + block; // the second frame of the first pair
+        BYTE* to = buffer;
+        for (DWORD k = 0; k < outFrames; k++, from += 2 * block, to += block) memcpy(to, from, block);
+    } else {
+        DWORD samples = outFrames * source->nChannels;
+        for (DWORD i = 0; i < samples; i++) buffer[i] = static_cast<BYTE>(data[2 * i + 1] ^ 0x80);
+    }
+    *out = buffer;
+    *outSize = cbOut;
+    return true;
+}
+
+WAVEFORMATEX PcmFormat(DWORD rate, WORD bits, WORD channels) {
+    WAVEFORMATEX target;
+    target.wFormatTag = WAVE_FORMAT_PCM;
+    target.nChannels = channels;
+    target.nSamplesPerSec = rate;
+    target.wBitsPerSample = bits;
+    target.nBlockAlign = static_cast<WORD>((bits == 8 ? 1 : 2) * channels);
+    target.nAvgBytesPerSec = rate * (bits / 8) * channels;
+    target.cbSize = 0;
+    return target;
+}
+
 } // namespace
 
 bool WaveParse(const void* riff, DWORD size, WaveView* view) {
@@ -62,14 +121,19 @@ bool WaveParse(const void* riff, DWORD size, WaveView* view) {
 bool WaveConvertStep(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate, WORD bits,
                      WORD channels, WAVEFORMATEX* outFormat, BYTE** out, DWORD* outSize) {
     if (!source || !data || !size || !channels || !rate || (bits != 8 && bits != 16)) return false;
-    WAVEFORMATEX target;
-    target.wFormatTag = WAVE_FORMAT_PCM;
-    target.nChannels = channels;
-    target.nSamplesPerSec = rate;
-    target.wBitsPerSample = bits;
-    target.nBlockAlign = static_cast<WORD>((bits == 8 ? 1 : 2) * channels);
-    target.nAvgBytesPerSec = rate * (bits / 8) * channels;
-    target.cbSize = 0;
+    if (!IsDirectStep(source, rate, bits, channels))
+        return WaveConvertStepWithManager(source, data, size, rate, bits, channels, outFormat, out, outSize);
+    WAVEFORMATEX target = PcmFormat(rate, bits, channels);
+    if (!ConvertDirectly(source, data, size, target, out, outSize)) return false;
+    *outFormat = target;
+    return true;
+}
+
+bool WaveConvertStepWithManager(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate,
+                                WORD bits, WORD channels, WAVEFORMATEX* outFormat, BYTE** out,
+                                DWORD* outSize) {
+    if (!source || !data || !size || !channels || !rate || (bits != 8 && bits != 16)) return false;
+    WAVEFORMATEX target = PcmFormat(rate, bits, channels);
 
     HACMSTREAM stream = nullptr;
     if (acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(source), &target, nullptr, 0, 0,
