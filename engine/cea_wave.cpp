@@ -39,26 +39,46 @@ bool IsDirectStep(const WAVEFORMATEX* source, DWORD rate, WORD bits, WORD channe
     return narrowing || halving;
 }
 
+// Copies every `step`-th frame of `block` bytes; the size is fixed per loop so that each copy is a move.
+template <DWORD block>
+void CopyFrames(const BYTE* from, DWORD step, DWORD frames, BYTE* to) {
+    for (DWORD k = 0; k < frames; k++, from += step, to += block) memcpy(to, from, block);
+}
+
 // Narrowing keeps each sample's high byte with its sign bit flipped (signed 16-bit to unsigned 8-bit);
-// halving keeps the second frame of every pair. A part frame at the end, and for halving an unpaired
-// last frame, is dropped. False when no whole output frame results.
+// halving keeps the second frame of every pair. Each touches a sample on its own, so both at once give
+// what one after the other gives. A part frame at the end, and for halving an unpaired last frame, is
+// dropped. False when no whole output frame results.
 bool ConvertDirectly(const WAVEFORMATEX* source, const BYTE* data, DWORD size, const WAVEFORMATEX& target,
                      BYTE** out, DWORD* outSize) {
-    DWORD frames = size / source->nBlockAlign;
+    DWORD block = source->nBlockAlign;
+    DWORD frames = size / block;
     bool halving = source->nSamplesPerSec != target.nSamplesPerSec;
+    bool narrowing = source->wBitsPerSample != target.wBitsPerSample;
     DWORD outFrames = halving ? frames / 2 : frames;
     if (outFrames == 0) return false;
     DWORD cbOut = outFrames * target.nBlockAlign;
     BYTE* buffer = static_cast<BYTE*>(MEMALLOC(cbOut));
     if (!buffer) return false;
-    if (halving) {
-        DWORD block = source->nBlockAlign;
-        const BYTE* from = data + block; // the second frame of the first pair
+    const BYTE* from = halving ? data + block : data; // the second frame of the first pair
+    DWORD step = halving ? 2 * block : block;
+    if (narrowing) {
+        const BYTE* high = from + 1;
         BYTE* to = buffer;
-        for (DWORD k = 0; k < outFrames; k++, from += 2 * block, to += block) memcpy(to, from, block);
+        if (source->nChannels == 2) {
+            for (DWORD k = 0; k < outFrames; k++, high += step, to += 2) {
+                to[0] = static_cast<BYTE>(high[0] ^ 0x80);
+                to[1] = static_cast<BYTE>(high[2] ^ 0x80);
+            }
+        } else {
+            for (DWORD k = 0; k < outFrames; k++, high += step) *to++ = static_cast<BYTE>(*high ^ 0x80);
+        }
+    } else if (block == 4) {
+        CopyFrames<4>(from, step, outFrames, buffer);
+    } else if (block == 2) {
+        CopyFrames<2>(from, step, outFrames, buffer);
     } else {
-        DWORD samples = outFrames * source->nChannels;
-        for (DWORD i = 0; i < samples; i++) buffer[i] = static_cast<BYTE>(data[2 * i + 1] ^ 0x80);
+        CopyFrames<1>(from, step, outFrames, buffer);
     }
     *out = buffer;
     *outSize = cbOut;
@@ -196,6 +216,19 @@ bool WaveToMixerFormat(const WAVEFORMATEX* format, const BYTE* data, DWORD size,
                             (format->wFormatTag == WAVE_FORMAT_PCM &&
                              format->nAvgBytesPerSec != format->nSamplesPerSec * format->nBlockAlign)))
         return false;
+    // Plain PCM at the mixer's rate or twice it reaches the mixer's format in a single pass, which gives
+    // what the steps below give one after the other, without a buffer between them.
+    if (needsConversion && IsConsistentPcm(format) &&
+        (format->nSamplesPerSec == kMixerRate || format->nSamplesPerSec == 2 * kMixerRate)) {
+        WAVEFORMATEX target = PcmFormat(kMixerRate, kMixerBits, format->nChannels);
+        BYTE* result = nullptr;
+        DWORD resultSize = 0;
+        if (!ConvertDirectly(format, data, size, target, &result, &resultSize)) return false;
+        *outFormat = target;
+        *out = result;
+        *outSize = resultSize;
+        return true;
+    }
     const WAVEFORMATEX* current = format;
     const BYTE* bytes = data;
     DWORD count = size;

@@ -280,29 +280,51 @@ TEST(WaveConvert, StepsMadeDirectlyGiveWhatTheManagerGives) {
     EXPECT_GE(compared, 60); // most lengths give a whole frame
 }
 
-// The whole way to the mixer's format: a tone recorded like the game's music
-// (16 bits, 44100 Hz, stereo) ends as the manager's two steps leave it.
-TEST(WaveConvert, MusicFormatReachesTheMixerExactlyAsThroughTheManager) {
-    std::vector<BYTE> samples;
-    for (DWORD i = 0; i < 30001; i++) {
-        Put16(samples, static_cast<WORD>(static_cast<short>(20000 * sin(i * 0.031))));
-        Put16(samples, static_cast<WORD>(static_cast<short>(9000 * cos(i * 0.017) + (i % 7) * 300)));
-    }
-    WAVEFORMATEX source = Pcm(44100, 16, 2);
-    StepResult halved = RunStep(false, source, samples, 22050, 16);
-    ASSERT_TRUE(halved.ok);
-    StepResult expected = RunStep(false, halved.format, halved.bytes, 22050, 8);
-    ASSERT_TRUE(expected.ok);
+// The whole way to the mixer's format: sounds recorded like the game's music
+// (16 bits, 44100 Hz, stereo) and their mono, 8-bit and 22050 Hz kin, some
+// with an unpaired last frame or a part frame, end as the manager's steps
+// leave them.
+TEST(WaveConvert, PlainPcmReachesTheMixerExactlyAsThroughTheManager) {
+    struct Case {
+        DWORD rate;
+        WORD bits;
+        WORD channels;
+        DWORD frames;
+        DWORD extraBytes;
+    };
+    const Case cases[] = {{44100, 16, 2, 30001, 0}, {44100, 16, 2, 30000, 3}, {44100, 16, 1, 1001, 1},
+                          {44100, 8, 2, 999, 1},    {44100, 8, 1, 4001, 0},   {22050, 16, 2, 777, 2},
+                          {22050, 16, 1, 778, 1},   {44100, 16, 2, 1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz " << c.bits << " bits " << c.channels
+                                        << " channels, " << c.frames << " frames");
+        std::vector<BYTE> samples;
+        for (DWORD i = 0; i < c.frames; i++)
+            for (WORD k = 0; k < c.channels; k++) {
+                short value = static_cast<short>(20000 * sin(i * (0.031 + 0.01 * k)) + (i % 7) * 300);
+                if (c.bits == 16)
+                    Put16(samples, static_cast<WORD>(value));
+                else
+                    samples.push_back(static_cast<BYTE>((value >> 8) ^ 0x80));
+            }
+        samples.resize(samples.size() + c.extraBytes, 0x55);
+        WAVEFORMATEX source = Pcm(c.rate, c.bits, c.channels);
+        StepResult expected = {true, source, samples};
+        if (c.rate != 22050) expected = RunStep(false, expected.format, expected.bytes, 22050, c.bits);
+        if (expected.ok && c.bits != 8) expected = RunStep(false, expected.format, expected.bytes, 22050, 8);
 
-    WAVEFORMATEX format;
-    BYTE* out = nullptr;
-    DWORD size = 0;
-    ASSERT_TRUE(
-        WaveToMixerFormat(&source, samples.data(), static_cast<DWORD>(samples.size()), &format, &out, &size));
-    std::vector<BYTE> got(out, out + size);
-    MEMFREE(out);
-    EXPECT_EQ(0, memcmp(&expected.format, &format, sizeof format));
-    EXPECT_TRUE(expected.bytes == got);
+        WAVEFORMATEX format;
+        BYTE* out = nullptr;
+        DWORD size = 0;
+        bool ok = WaveToMixerFormat(&source, samples.data(), static_cast<DWORD>(samples.size()), &format,
+                                    &out, &size);
+        ASSERT_EQ(expected.ok, ok);
+        if (!ok) continue;
+        std::vector<BYTE> got(out, out + size);
+        MEMFREE(out);
+        EXPECT_EQ(0, memcmp(&expected.format, &format, sizeof format));
+        EXPECT_TRUE(expected.bytes == got);
+    }
 }
 
 // Steps the engine does not make itself still reach the manager: doubling a
