@@ -18,6 +18,8 @@ namespace {
 
 const double kLoaderGoalMs = 150.0;
 const double kSplashMs = 2000.0;
+// After the loader starts the splash shows two seconds more, then five frames at 20 per second.
+const double kSplashAfterLoaderMs = kSplashMs + 5 * 50.0;
 const double kMemoryGoal = 4.0 * 1024 * 1024;
 const DWORD kPlayFrames = 10 * 60 * 20; // ten minutes at 20 frames per second
 
@@ -160,6 +162,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     printf("process start to loader start (splash played):  %8.1f ms\n", g_dialogMs);
     printf("process start to first screen:                  %8.1f ms   splash %.0f ms, ratio %.2f\n",
            g_firstScreenMs, kSplashMs, g_firstScreenMs / kSplashMs);
+    // The splash counts its time in frames; one frame at a time its loop takes a frame's interval plus
+    // the wait for the next wake of its timer, so this lies above the designed figure however fast the
+    // loader is.
+    printf("loader start to first screen:                   %8.1f ms   designed %.0f ms, ratio %.2f\n",
+           g_firstScreenMs - g_dialogMs, kSplashAfterLoaderMs,
+           (g_firstScreenMs - g_dialogMs) / kSplashAfterLoaderMs);
     printf("live bytes after loading:                       %8lu       goal %.0f, ratio %.2f\n",
            g_bytesLoaded, kMemoryGoal, g_bytesLoaded / kMemoryGoal);
     printf("live bytes after %lu frames of play (%lu games): %8lu       growth ratio %.3f (%.0f ms)\n",
