@@ -29,8 +29,8 @@ bool IsConsistentPcm(const WAVEFORMATEX* format) {
 
 // The two steps that sounds recorded at twice the mixer's rate in 16 bits take: halving the rate and
 // dropping to 8 bits. Opening a stream of the audio compression manager costs milliseconds each time
-// while the work is a single pass over the samples, so the engine makes these two itself, exactly as
-// the manager's own PCM converter makes them.
+// while the work is a single pass over the samples, so the engine makes these two itself, giving what
+// the manager's own PCM converter gives (its tests hold the two side by side).
 bool IsDirectStep(const WAVEFORMATEX* source, DWORD rate, WORD bits, WORD channels) {
     if (!IsConsistentPcm(source) || source->nChannels != channels) return false;
     bool narrowing = source->nSamplesPerSec == rate && source->wBitsPerSample == 16 && bits == 8;
