@@ -470,20 +470,32 @@ void PaletteGroup::Merge() {
 }
 
 // For each cell of 4 bits per channel, the palette index closest in hue, lightness and saturation
-// (saturation counts once, hue twice, lightness three times; ties keep the lower index).
+// (saturation counts once, hue twice, lightness three times; ties keep the lower index). An entry that
+// repeats the colour of a lower one can never win a cell, since ties go to the lower index, so only the
+// first entry of each colour is compared: a palette's unused entries are all black, and a new group's
+// palette is nothing but black and white.
 void PaletteGroup::BuildInverseTable() {
     BYTE* table = static_cast<BYTE*>(MEMALLOC(4096));
     if (!table) return;
     int hue[256], light[256], sat[256];
-    for (int i = 0; i < 256; ++i)
-        ToHls(palette_[i].peRed, palette_[i].peGreen, palette_[i].peBlue, hue[i], light[i], sat[i]);
+    BYTE candidates[256];
+    int candidateCount = 0;
+    for (int i = 0; i < 256; ++i) {
+        bool repeated = false;
+        for (int k = 0; k < candidateCount && !repeated; ++k)
+            repeated = EntryColor(palette_[candidates[k]]) == EntryColor(palette_[i]);
+        if (repeated) continue;
+        int at = candidateCount++;
+        candidates[at] = static_cast<BYTE>(i);
+        ToHls(palette_[i].peRed, palette_[i].peGreen, palette_[i].peBlue, hue[at], light[at], sat[at]);
+    }
     for (int cell = 0; cell < 4096; ++cell) {
         int h, l, s;
         ToHls(16 * (cell >> 8) + 8, 16 * ((cell >> 4) & 15) + 8, 16 * (cell & 15) + 8, h, l, s);
         int best = 0, bestDistance = 0x7FFFFFFF;
-        for (int i = 0; i < 256; ++i) {
-            int d = Distance(s, sat[i]) + 2 * Distance(h, hue[i]) + 3 * Distance(l, light[i]);
-            if (d < bestDistance) bestDistance = d, best = i;
+        for (int k = 0; k < candidateCount; ++k) {
+            int d = Distance(s, sat[k]) + 2 * Distance(h, hue[k]) + 3 * Distance(l, light[k]);
+            if (d < bestDistance) bestDistance = d, best = candidates[k];
         }
         table[cell] = static_cast<BYTE>(best);
     }

@@ -136,9 +136,22 @@ void ApplyImageChannel(Graphic* target, const Rect32& rect, const BYTE* bytes, D
     LONG top = rect.top > 0 ? rect.top : 0, left = rect.left > 0 ? rect.left : 0;
     LONG bottom = rect.bottom < target->GetHeight() ? rect.bottom : target->GetHeight();
     LONG right = rect.right < target->GetWidth() ? rect.right : target->GetWidth();
+    // An 8-bit picture's composite channel is its rows of palette indices as they are: whole spans are
+    // copied, which is what the pixel-by-pixel walk below writes, only without a call per pixel.
+    BYTE* bits = target->IsChild() ? nullptr : target->GetBits();
+    bool copyRows = channelType == kComposite && target->GetDepth() == 8 && bits != nullptr;
+    DWORD pitch = target->GetPitch();
     for (LONG y = top; y < bottom; ++y) {
         ULONGLONG rowStart = static_cast<ULONGLONG>(y - rect.top) * static_cast<ULONGLONG>(rectWidth);
         if (rowStart >= length) break;
+        if (copyRows) {
+            ULONGLONG first = rowStart + static_cast<ULONGLONG>(left - rect.left);
+            if (first >= length || right <= left) continue;
+            ULONGLONG count = static_cast<ULONGLONG>(right - left);
+            if (count > length - first) count = length - first;
+            memcpy(bits + static_cast<DWORD>(y) * pitch + left, bytes + first, static_cast<size_t>(count));
+            continue;
+        }
         for (LONG x = left; x < right; ++x) {
             ULONGLONG i = rowStart + static_cast<ULONGLONG>(x - rect.left);
             if (i >= length) break;
@@ -241,16 +254,24 @@ void ReadLayer(Cursor& c, const BlockHeader& layerBlock, Graphic* target, LoadSt
         DWORD width = static_cast<DWORD>(rect.right - rect.left);
         DWORD limit = ((width + 3) / 4 * 4) * static_cast<DWORD>(targetHeight);
         DWORD expected = channel.uncompressedLength < limit ? channel.uncompressedLength : limit;
-        BYTE* bytes =
-            PspDecompress(channel.data, channel.compressedLength, &expected, state.general.compression);
-        if (!bytes) continue;
+        // An unpacked channel is read where it lies, up to the length unpacking would have copied.
+        BYTE* unpacked = nullptr;
+        const BYTE* bytes = channel.data;
+        if (state.general.compression == kPspNone) {
+            if (channel.compressedLength < expected) expected = channel.compressedLength;
+        } else {
+            unpacked =
+                PspDecompress(channel.data, channel.compressedLength, &expected, state.general.compression);
+            if (!unpacked) continue;
+            bytes = unpacked;
+        }
         if (channel.bitmapType == kImage) {
             ApplyImageChannel(target, rect, bytes, expected, channel.channelType, state);
         } else {
             state.maskSeen = true;
             ApplyMaskChannel(target, rect, bytes, expected, graded);
         }
-        MEMFREE(bytes);
+        if (unpacked) MEMFREE(unpacked);
     }
     c.pos = layerBlock.end;
 }

@@ -18,6 +18,85 @@ const DWORD kMaximumRate = 192000;
 
 bool SameId(const BYTE* p, const char* id) { return memcmp(p, id, 4) == 0; }
 
+// Plain PCM whose fields agree with each other: the only kind the engine converts by itself.
+bool IsConsistentPcm(const WAVEFORMATEX* format) {
+    WORD bits = format->wBitsPerSample;
+    return format->wFormatTag == WAVE_FORMAT_PCM && (bits == 8 || bits == 16) && format->nChannels >= 1 &&
+           format->nChannels <= 2 && format->nBlockAlign == format->nChannels * bits / 8 &&
+           format->nSamplesPerSec != 0 &&
+           format->nAvgBytesPerSec == format->nSamplesPerSec * format->nBlockAlign;
+}
+
+// The two steps that sounds recorded at twice the mixer's rate in 16 bits take: halving the rate and
+// dropping to 8 bits. Opening a stream of the audio compression manager costs milliseconds each time
+// while the work is a single pass over the samples, so the engine makes these two itself, giving what
+// the manager's own PCM converter gives (its tests hold the two side by side).
+bool IsDirectStep(const WAVEFORMATEX* source, DWORD rate, WORD bits, WORD channels) {
+    if (!IsConsistentPcm(source) || source->nChannels != channels) return false;
+    bool narrowing = source->nSamplesPerSec == rate && source->wBitsPerSample == 16 && bits == 8;
+    bool halving = source->wBitsPerSample == bits && rate != 0 && source->nSamplesPerSec / 2 == rate &&
+                   source->nSamplesPerSec % 2 == 0;
+    return narrowing || halving;
+}
+
+// Copies every `step`-th frame of `block` bytes; the size is fixed per loop so that each copy is a move.
+template <DWORD block>
+void CopyFrames(const BYTE* from, DWORD step, DWORD frames, BYTE* to) {
+    for (DWORD k = 0; k < frames; k++, from += step, to += block) memcpy(to, from, block);
+}
+
+// Narrowing keeps each sample's high byte with its sign bit flipped (signed 16-bit to unsigned 8-bit);
+// halving keeps the second frame of every pair. Each touches a sample on its own, so both at once give
+// what one after the other gives. A part frame at the end, and for halving an unpaired last frame, is
+// dropped. False when no whole output frame results.
+bool ConvertDirectly(const WAVEFORMATEX* source, const BYTE* data, DWORD size, const WAVEFORMATEX& target,
+                     BYTE** out, DWORD* outSize) {
+    DWORD block = source->nBlockAlign;
+    DWORD frames = size / block;
+    bool halving = source->nSamplesPerSec != target.nSamplesPerSec;
+    bool narrowing = source->wBitsPerSample != target.wBitsPerSample;
+    DWORD outFrames = halving ? frames / 2 : frames;
+    if (outFrames == 0) return false;
+    DWORD cbOut = outFrames * target.nBlockAlign;
+    BYTE* buffer = static_cast<BYTE*>(MEMALLOC(cbOut));
+    if (!buffer) return false;
+    const BYTE* from = halving ? data + block : data; // the second frame of the first pair
+    DWORD step = halving ? 2 * block : block;
+    if (narrowing) {
+        const BYTE* high = from + 1;
+        BYTE* to = buffer;
+        if (source->nChannels == 2) {
+            for (DWORD k = 0; k < outFrames; k++, high += step, to += 2) {
+                to[0] = static_cast<BYTE>(high[0] ^ 0x80);
+                to[1] = static_cast<BYTE>(high[2] ^ 0x80);
+            }
+        } else {
+            for (DWORD k = 0; k < outFrames; k++, high += step) *to++ = static_cast<BYTE>(*high ^ 0x80);
+        }
+    } else if (block == 4) {
+        CopyFrames<4>(from, step, outFrames, buffer);
+    } else if (block == 2) {
+        CopyFrames<2>(from, step, outFrames, buffer);
+    } else {
+        CopyFrames<1>(from, step, outFrames, buffer);
+    }
+    *out = buffer;
+    *outSize = cbOut;
+    return true;
+}
+
+WAVEFORMATEX PcmFormat(DWORD rate, WORD bits, WORD channels) {
+    WAVEFORMATEX target;
+    target.wFormatTag = WAVE_FORMAT_PCM;
+    target.nChannels = channels;
+    target.nSamplesPerSec = rate;
+    target.wBitsPerSample = bits;
+    target.nBlockAlign = static_cast<WORD>((bits == 8 ? 1 : 2) * channels);
+    target.nAvgBytesPerSec = rate * (bits / 8) * channels;
+    target.cbSize = 0;
+    return target;
+}
+
 } // namespace
 
 bool WaveParse(const void* riff, DWORD size, WaveView* view) {
@@ -62,14 +141,19 @@ bool WaveParse(const void* riff, DWORD size, WaveView* view) {
 bool WaveConvertStep(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate, WORD bits,
                      WORD channels, WAVEFORMATEX* outFormat, BYTE** out, DWORD* outSize) {
     if (!source || !data || !size || !channels || !rate || (bits != 8 && bits != 16)) return false;
-    WAVEFORMATEX target;
-    target.wFormatTag = WAVE_FORMAT_PCM;
-    target.nChannels = channels;
-    target.nSamplesPerSec = rate;
-    target.wBitsPerSample = bits;
-    target.nBlockAlign = static_cast<WORD>((bits == 8 ? 1 : 2) * channels);
-    target.nAvgBytesPerSec = rate * (bits / 8) * channels;
-    target.cbSize = 0;
+    if (!IsDirectStep(source, rate, bits, channels))
+        return WaveConvertStepWithManager(source, data, size, rate, bits, channels, outFormat, out, outSize);
+    WAVEFORMATEX target = PcmFormat(rate, bits, channels);
+    if (!ConvertDirectly(source, data, size, target, out, outSize)) return false;
+    *outFormat = target;
+    return true;
+}
+
+bool WaveConvertStepWithManager(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate,
+                                WORD bits, WORD channels, WAVEFORMATEX* outFormat, BYTE** out,
+                                DWORD* outSize) {
+    if (!source || !data || !size || !channels || !rate || (bits != 8 && bits != 16)) return false;
+    WAVEFORMATEX target = PcmFormat(rate, bits, channels);
 
     HACMSTREAM stream = nullptr;
     if (acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(source), &target, nullptr, 0, 0,
@@ -132,6 +216,19 @@ bool WaveToMixerFormat(const WAVEFORMATEX* format, const BYTE* data, DWORD size,
                             (format->wFormatTag == WAVE_FORMAT_PCM &&
                              format->nAvgBytesPerSec != format->nSamplesPerSec * format->nBlockAlign)))
         return false;
+    // Plain PCM at the mixer's rate or twice it reaches the mixer's format in a single pass, which gives
+    // what the steps below give one after the other, without a buffer between them.
+    if (needsConversion && IsConsistentPcm(format) &&
+        (format->nSamplesPerSec == kMixerRate || format->nSamplesPerSec == 2 * kMixerRate)) {
+        WAVEFORMATEX target = PcmFormat(kMixerRate, kMixerBits, format->nChannels);
+        BYTE* result = nullptr;
+        DWORD resultSize = 0;
+        if (!ConvertDirectly(format, data, size, target, &result, &resultSize)) return false;
+        *outFormat = target;
+        *out = result;
+        *outSize = resultSize;
+        return true;
+    }
     const WAVEFORMATEX* current = format;
     const BYTE* bytes = data;
     DWORD count = size;

@@ -29,9 +29,16 @@ bool WaveParse(const void* riff, DWORD size, WaveView* view);
 // Converts samples once to PCM with the given rate, bits and channels.
 // `source` may be followed by cbSize extra bytes (compressed formats need
 // them). On success returns true with a fresh buffer (tag "cbOut") in *out;
-// returns false and leaves the outputs untouched when the manager refuses.
+// returns false and leaves the outputs untouched when the step fails. Plain
+// PCM going from 16 to 8 bits, or to exactly half its rate, is converted
+// here, giving what the manager gives; everything else goes to the manager.
 bool WaveConvertStep(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate, WORD bits,
                      WORD channels, WAVEFORMATEX* outFormat, BYTE** out, DWORD* outSize);
+
+// The same step always through the audio compression manager.
+bool WaveConvertStepWithManager(const WAVEFORMATEX* source, const BYTE* data, DWORD size, DWORD rate,
+                                WORD bits, WORD channels, WAVEFORMATEX* outFormat, BYTE** out,
+                                DWORD* outSize);
 
 // Brings any format the manager can decode to 8-bit 22050 Hz PCM in up to
 // three steps (to PCM, to 22050 Hz, to 8 bits), each skipped when already

@@ -3,6 +3,7 @@
 
 #include "cea_graphic.h"
 #include "cea_palette_group.h"
+#include "load_clock.h"
 #include "mem_manager.h"
 #include "tl_language.h"
 
@@ -38,7 +39,7 @@ void ClearPicture(TiledPicture* p) {
 
 } // namespace
 
-GraphicsSet::GraphicsSet() : m_group(nullptr), m_loaded(false) {
+GraphicsSet::GraphicsSet() : m_group(nullptr), m_loaded(false), m_times() {
     for (int i = 0; i < kNeutralPictureCount; i++) ClearPicture(&m_neutral[i]);
     for (int k = 0; k < kLanguagePartCount; k++) {
         for (int i = 0; i < kLanguagePictureCount; i++) ClearPicture(&m_parts[k].pictures[i]);
@@ -85,6 +86,7 @@ bool GraphicsSet::cutTiles(TiledPicture* p, int columns, int rows) {
 
 bool GraphicsSet::load(HINSTANCE instance) {
     free();
+    m_times = GraphicsLoadTimes();
     m_group = MEMNEW(PaletteGroup, ());
     if (!m_group) return false;
     m_group->Open();
@@ -94,13 +96,19 @@ bool GraphicsSet::load(HINSTANCE instance) {
     for (int k = 0; k < kLanguagePartCount && ok; k++) {
         LanguagePart& part = m_parts[partOrder[k]];
         UINT offset = partOrder[k] == kEsperantoPart ? 1 : 0;
+        double start = LoadClockMs();
         for (int i = 0; i < kLanguagePictureCount && ok; i++)
             ok = loadPicture(instance, &part.pictures[i], kLanguageLayout[i].id + offset);
+        double read = LoadClockMs();
         for (int i = 0; i < kLanguagePictureCount && ok; i++)
             ok = cutTiles(&part.pictures[i], kLanguageLayout[i].columns, kLanguageLayout[i].rows);
+        m_times.read += read - start;
+        m_times.tiles += LoadClockMs() - read;
     }
+    double start = LoadClockMs();
     for (int i = 0; i < kNeutralPictureCount && ok; i++)
         ok = loadPicture(instance, &m_neutral[i], kNeutralLayout[i].id);
+    double read = LoadClockMs();
     for (int i = 0; i < kNeutralPictureCount && ok; i++)
         ok = cutTiles(&m_neutral[i], kNeutralLayout[i].columns, kNeutralLayout[i].rows);
     for (int k = 0; k < kLanguagePartCount && ok; k++) {
@@ -109,7 +117,12 @@ bool GraphicsSet::load(HINSTANCE instance) {
         m_parts[k].scoresRule = MEMNEW(Graphic, (title, &last));
         ok = m_parts[k].scoresRule != nullptr;
     }
+    double tiled = LoadClockMs();
+    m_times.read += read - start;
+    m_times.tiles += tiled - read;
     m_group->Close();
+    double merged = LoadClockMs();
+    m_times.merge = merged - tiled;
     if (!ok) {
         free();
         return false;
@@ -117,6 +130,7 @@ bool GraphicsSet::load(HINSTANCE instance) {
     for (int k = 0; k < kLanguagePartCount; k++)
         for (int i = 0; i < kLabelCount; i++)
             m_parts[k].labelWidths[i] = VisibleLabelWidth(tile(m_parts[k], kPicButtonLabels, 2 * i));
+    m_times.labels = LoadClockMs() - merged;
     m_loaded = true;
     return true;
 }

@@ -59,6 +59,14 @@ struct LanguagePart {
     int labelWidths[kLabelCount];
 };
 
+// Where the latest load's time went, in milliseconds.
+struct GraphicsLoadTimes {
+    double read;   // finding and reading the 33 pictures
+    double tiles;  // cutting them into tiles
+    double merge;  // merging them into the one palette
+    double labels; // measuring the button labels
+};
+
 class GraphicsSet {
 public:
     GraphicsSet();
@@ -84,6 +92,8 @@ public:
     // side, within the label.
     static int VisibleLabelWidth(Graphic* label);
 
+    const GraphicsLoadTimes& loadTimes() const { return m_times; }
+
 private:
     bool loadPicture(HINSTANCE instance, TiledPicture* into, UINT id);
     bool cutTiles(TiledPicture* picture, int columns, int rows);
@@ -93,6 +103,7 @@ private:
     TiledPicture m_neutral[kNeutralPictureCount];
     LanguagePart m_parts[kLanguagePartCount];
     bool m_loaded;
+    GraphicsLoadTimes m_times;
 
     GraphicsSet(const GraphicsSet&) = delete;
     GraphicsSet& operator=(const GraphicsSet&) = delete;

@@ -2,6 +2,7 @@
 #include "game_sounds.h"
 
 #include "cea_sound.h"
+#include "load_clock.h"
 #include "mem_manager.h"
 
 namespace {
@@ -14,7 +15,10 @@ const GameSound kLandRotation[4] = {kSoundLand1, kSoundLand2, kSoundLand3, kSoun
 SoundSet::SoundSet(const SoundSettings* settings)
     : m_settings(settings), m_pendingMusic(nullptr), m_musicPlaying(false), m_appearCounter(0),
       m_landCounter(0) {
-    for (int i = 0; i < kGameSoundCount; i++) m_sounds[i] = nullptr;
+    for (int i = 0; i < kGameSoundCount; i++) {
+        m_sounds[i] = nullptr;
+        m_loadMs[i] = 0.0;
+    }
 }
 
 SoundSet::~SoundSet() { free(); }
@@ -22,7 +26,9 @@ SoundSet::~SoundSet() { free(); }
 void SoundSet::load(HINSTANCE instance) {
     for (int i = 0; i < kGameSoundCount; i++) {
         if (m_sounds[i]) continue;
+        double start = LoadClockMs();
         m_sounds[i] = MEMNEW(Sound, (instance, MAKEINTRESOURCE(kFirstSoundResource + i)));
+        m_loadMs[i] = LoadClockMs() - start;
     }
 }
 

@@ -77,6 +77,10 @@ public:
     // Puts `sound` (made with MEMNEW; the set deletes it) in place of one of
     // the set's sounds: for tools and tests without the game's resources.
     void replace(GameSound which, Sound* sound);
+    // Milliseconds the latest load spent on a sound (finding, reading, converting it).
+    double loadMs(GameSound which) const {
+        return which >= 0 && which < kGameSoundCount ? m_loadMs[which] : 0.0;
+    }
 
 private:
     static bool isMusic(GameSound sound) { return sound == kSoundMusicIntro || sound == kSoundMusicLoop; }
@@ -84,6 +88,7 @@ private:
 
     const SoundSettings* m_settings;
     Sound* m_sounds[kGameSoundCount];
+    double m_loadMs[kGameSoundCount];
     Sound* m_pendingMusic;
     bool m_musicPlaying;
     int m_appearCounter;

@@ -293,6 +293,67 @@ TEST(PspReader, LayerRectangleLargerThanThePictureIsClippedToIt) {
     MEMDELETE(graphic);
 }
 
+// The offset of the first channel block's compressed length field, or 0.
+size_t FirstChannelLengthField(const Bytes& file) {
+    for (size_t at = 36; at + 14 <= file.size(); ++at)
+        if (std::memcmp(&file[at], "~BK", 4) == 0 && file[at + 4] == 5 && file[at + 5] == 0) return at + 14;
+    return 0;
+}
+
+// An 8-bit layer placed inside the picture, then crossing its right and bottom edges, then cut short:
+// every pixel is the layer's where the layer has data for it and index 0 elsewhere.
+TEST(PspReader, EightBitLayersLandAtTheirRectangleClippedAndCutShort) {
+    PspImage image = MakeImage(8, 40, 30, 21);
+    PspLayer& layer = image.layers[0];
+    layer.left = 7;
+    layer.top = 5;
+    layer.width = 25;
+    layer.height = 20;
+    layer.pixels.resize(25 * 20);
+    for (size_t i = 0; i < layer.pixels.size(); ++i) layer.pixels[i] = uint8_t(1 + i % 250);
+    auto expectLayer = [&](Graphic* g, int width, int height, size_t available) {
+        ASSERT_TRUE(g->IsLoaded());
+        ASSERT_EQ(g->GetWidth(), width);
+        ASSERT_EQ(g->GetHeight(), height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                DWORD want = 0;
+                int lx = x - 7, ly = y - 5;
+                if (lx >= 0 && lx < 25 && ly >= 0 && ly < 20 && size_t(ly * 25 + lx) < available)
+                    want = layer.pixels[ly * 25 + lx];
+                ASSERT_EQ(g->GetPixelValue(x, y), want) << x << "," << y;
+            }
+    };
+    for (PspCompression packing :
+         {PspCompression::None, PspCompression::RunLength, PspCompression::Deflate}) {
+        SCOPED_TRACE(static_cast<int>(packing));
+        Bytes data = Write(image, packing);
+        Graphic* whole = Load(data);
+        expectLayer(whole, 40, 30, layer.pixels.size());
+        MEMDELETE(whole);
+        // A deflated channel is unpacked only to what the smaller picture can show, which leaves its
+        // stream unfinished; the edges are checked with the other two packings.
+        if (packing == PspCompression::Deflate) continue;
+        ASSERT_EQ(data[50], 40);
+        ASSERT_EQ(data[54], 30);
+        data[50] = 20; // the picture shrinks under its layer
+        data[54] = 17;
+        Graphic* clipped = Load(data);
+        expectLayer(clipped, 20, 17, layer.pixels.size());
+        MEMDELETE(clipped);
+    }
+    // An unpacked channel that holds fewer bytes than its rectangle fills only what it holds.
+    Bytes data = Write(image, PspCompression::None);
+    size_t field = FirstChannelLengthField(data);
+    ASSERT_NE(field, 0u);
+    ASSERT_EQ(data[field] | data[field + 1] << 8, 500);
+    data[field] = 137;
+    data[field + 1] = 0;
+    Graphic* cut = Load(data);
+    expectLayer(cut, 40, 30, 137);
+    MEMDELETE(cut);
+}
+
 // A binary mask makes its transparent pixels the mask colour. The colour's palette index is the same for
 // every pixel: a wide 8-bit picture whose mask hides every pixel must load about as fast as the same
 // picture without a mask (it once took seconds, looking the colour up in the palette for each pixel).

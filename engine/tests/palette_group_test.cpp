@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -200,6 +202,85 @@ TEST(PaletteGroup, UniformPaletteMapsThroughTheTable) {
     EXPECT_EQ(std::count(uses.begin(), uses.end(), 1), 256);
     const int spots[][2] = {{1, 16}, {3, 4}, {64, 1}, {173, 7}, {199, 13}, {252, 253}, {253, 254}, {254, 15}};
     for (auto& spot : spots) EXPECT_EQ(g_uniformMap[spot[0]], spot[1]) << "cell " << spot[0];
+}
+
+namespace {
+
+// Hue, lightness and saturation on a 0..255 scale (hue 170 for greys), rounded as the engine rounds.
+void ReferenceHls(int r, int g, int b, int& h, int& l, int& s) {
+    int high = std::max(r, std::max(g, b)), low = std::min(r, std::min(g, b));
+    l = ((high + low) * 255 + 255) / 510;
+    if (high == low) {
+        s = 0;
+        h = 170;
+        return;
+    }
+    int spread = high - low;
+    s = l <= 127 ? (spread * 255 + (high + low) / 2) / (high + low)
+                 : (spread * 255 + (510 - high - low) / 2) / (510 - high - low);
+    int dr = ((high - r) * 42 + spread / 2) / spread;
+    int dg = ((high - g) * 42 + spread / 2) / spread;
+    int db = ((high - b) * 42 + spread / 2) / spread;
+    h = r == high ? db - dg : g == high ? 85 + dr - db : 170 + dg - dr;
+    if (h < 0) h += 255;
+    if (h > 255) h -= 255;
+}
+
+// The inverse table by comparing every cell with all 256 entries, the lowest index winning ties.
+std::vector<BYTE> ReferenceInverse(const PaletteGroup& group) {
+    std::vector<BYTE> table(4096);
+    for (int cell = 0; cell < 4096; ++cell) {
+        int h, l, s;
+        ReferenceHls(16 * (cell >> 8) + 8, 16 * ((cell >> 4) & 15) + 8, 16 * (cell & 15) + 8, h, l, s);
+        int best = 0, bestDistance = 1 << 30;
+        for (DWORD i = 0; i < 256; ++i) {
+            COLORREF c = group.GetColor(i);
+            int eh, el, es;
+            ReferenceHls(GetRValue(c), GetGValue(c), GetBValue(c), eh, el, es);
+            int d = abs(s - es) + 2 * abs(h - eh) + 3 * abs(l - el);
+            if (d < bestDistance) bestDistance = d, best = static_cast<int>(i);
+        }
+        table[cell] = static_cast<BYTE>(best);
+    }
+    return table;
+}
+
+bool SameTable(const PaletteGroup& group, const std::vector<BYTE>& expected) {
+    const BYTE* table = group.GetInverseTable();
+    return table && std::equal(expected.begin(), expected.end(), table);
+}
+
+} // namespace
+
+// The inverse table of a new group (black, white and 254 unused black entries), of a group with
+// repeated colours at fixed places, and of a nearly full palette: each cell holds the nearest entry,
+// and among equal entries the lowest index.
+TEST(PaletteGroup, InverseTableHoldsTheNearestLowestEntry) {
+    PaletteGroup fresh;
+    EXPECT_TRUE(SameTable(fresh, ReferenceInverse(fresh)));
+
+    PaletteGroup repeated;
+    ASSERT_TRUE(repeated.Open());
+    repeated.AddSpecific(3, RGB(90, 90, 90));
+    repeated.AddSpecific(40, RGB(200, 10, 10));
+    repeated.AddSpecific(41, RGB(10, 10, 200));
+    repeated.AddSpecific(200, RGB(0, 0, 0));
+    const COLORREF again[] = {RGB(200, 10, 10), RGB(90, 90, 90), RGB(10, 200, 10)};
+    Graphic* g = Painted(again, 3, 9);
+    repeated.Add(g);
+    repeated.Close();
+    EXPECT_TRUE(SameTable(repeated, ReferenceInverse(repeated)));
+
+    PaletteGroup full;
+    ASSERT_TRUE(full.Open());
+    DWORD seed = 4321;
+    for (int i = 0; i < 240; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        full.AddColor(RGB(seed >> 8, seed >> 16, seed >> 24));
+    }
+    full.Close();
+    EXPECT_TRUE(SameTable(full, ReferenceInverse(full)));
+    MEMDELETE(g);
 }
 
 TEST(Sprite, SplitsTilesAndCutsChildren) {

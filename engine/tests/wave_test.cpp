@@ -203,6 +203,147 @@ TEST(WaveConvert, ByteRatesThatContradictTheFormatAreRefusedBeforeConversion) {
     EXPECT_FALSE(Sound(wave.data(), static_cast<DWORD>(wave.size())).HasData());
 }
 
+namespace {
+
+WAVEFORMATEX Pcm(DWORD rate, WORD bits, WORD channels) {
+    WORD block = static_cast<WORD>(channels * bits / 8);
+    return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * block, block, bits, 0};
+}
+
+struct StepResult {
+    bool ok;
+    WAVEFORMATEX format;
+    std::vector<BYTE> bytes;
+};
+
+StepResult RunStep(bool direct, const WAVEFORMATEX& source, const std::vector<BYTE>& data, DWORD rate,
+                   WORD bits) {
+    StepResult r = {false, {}, {}};
+    BYTE* out = nullptr;
+    DWORD size = 0;
+    const BYTE* bytes = data.empty() ? nullptr : data.data();
+    DWORD count = static_cast<DWORD>(data.size());
+    r.ok = direct
+               ? WaveConvertStep(&source, bytes, count, rate, bits, source.nChannels, &r.format, &out, &size)
+               : WaveConvertStepWithManager(&source, bytes, count, rate, bits, source.nChannels, &r.format,
+                                            &out, &size);
+    if (r.ok) {
+        r.bytes.assign(out, out + size);
+        MEMFREE(out);
+    }
+    return r;
+}
+
+std::vector<BYTE> Noise(size_t count, DWORD seed) {
+    std::vector<BYTE> v(count);
+    for (size_t i = 0; i < count; i++) {
+        seed = seed * 1103515245u + 12345u;
+        v[i] = static_cast<BYTE>(seed >> 16);
+    }
+    return v;
+}
+
+} // namespace
+
+// Halving the rate and going from 16 to 8 bits are made by the engine itself;
+// for every channel count, sample size and length, down to lengths that leave
+// a part frame or no whole output frame, the result is the manager's own.
+TEST(WaveConvert, StepsMadeDirectlyGiveWhatTheManagerGives) {
+    struct Step {
+        WAVEFORMATEX source;
+        DWORD rate;
+        WORD bits;
+    };
+    const Step steps[] = {
+        {Pcm(44100, 16, 2), 22050, 16}, {Pcm(44100, 16, 1), 22050, 16}, {Pcm(44100, 8, 2), 22050, 8},
+        {Pcm(44100, 8, 1), 22050, 8},   {Pcm(22050, 16, 2), 22050, 8},  {Pcm(22050, 16, 1), 22050, 8},
+        {Pcm(48000, 16, 2), 24000, 16},
+    };
+    const size_t sizes[] = {1, 2, 3, 4, 5, 7, 8, 9, 13, 1000, 1001, 1002, 1003, 44100 * 4 + 6};
+    int compared = 0;
+    for (const Step& step : steps) {
+        for (size_t size : sizes) {
+            std::vector<BYTE> data = Noise(size, static_cast<DWORD>(size * 31 + step.source.nSamplesPerSec));
+            StepResult direct = RunStep(true, step.source, data, step.rate, step.bits);
+            StepResult manager = RunStep(false, step.source, data, step.rate, step.bits);
+            SCOPED_TRACE(testing::Message()
+                         << step.source.nSamplesPerSec << " Hz " << step.source.wBitsPerSample << " bits "
+                         << step.source.nChannels << " channels, " << size << " bytes");
+            ASSERT_EQ(manager.ok, direct.ok);
+            if (!manager.ok) continue;
+            EXPECT_EQ(0, memcmp(&manager.format, &direct.format, sizeof(WAVEFORMATEX)));
+            ASSERT_EQ(manager.bytes.size(), direct.bytes.size());
+            EXPECT_TRUE(manager.bytes == direct.bytes);
+            compared++;
+        }
+    }
+    EXPECT_GE(compared, 60); // most lengths give a whole frame
+}
+
+// The whole way to the mixer's format: sounds recorded like the game's music
+// (16 bits, 44100 Hz, stereo) and their mono, 8-bit and 22050 Hz kin, some
+// with an unpaired last frame or a part frame, end as the manager's steps
+// leave them.
+TEST(WaveConvert, PlainPcmReachesTheMixerExactlyAsThroughTheManager) {
+    struct Case {
+        DWORD rate;
+        WORD bits;
+        WORD channels;
+        DWORD frames;
+        DWORD extraBytes;
+    };
+    const Case cases[] = {{44100, 16, 2, 30001, 0}, {44100, 16, 2, 30000, 3}, {44100, 16, 1, 1001, 1},
+                          {44100, 8, 2, 999, 1},    {44100, 8, 1, 4001, 0},   {22050, 16, 2, 777, 2},
+                          {22050, 16, 1, 778, 1},   {44100, 16, 2, 1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz " << c.bits << " bits " << c.channels
+                                        << " channels, " << c.frames << " frames");
+        std::vector<BYTE> samples;
+        for (DWORD i = 0; i < c.frames; i++)
+            for (WORD k = 0; k < c.channels; k++) {
+                short value = static_cast<short>(20000 * sin(i * (0.031 + 0.01 * k)) + (i % 7) * 300);
+                if (c.bits == 16)
+                    Put16(samples, static_cast<WORD>(value));
+                else
+                    samples.push_back(static_cast<BYTE>((value >> 8) ^ 0x80));
+            }
+        samples.resize(samples.size() + c.extraBytes, 0x55);
+        WAVEFORMATEX source = Pcm(c.rate, c.bits, c.channels);
+        StepResult expected = {true, source, samples};
+        if (c.rate != 22050) expected = RunStep(false, expected.format, expected.bytes, 22050, c.bits);
+        if (expected.ok && c.bits != 8) expected = RunStep(false, expected.format, expected.bytes, 22050, 8);
+
+        WAVEFORMATEX format;
+        BYTE* out = nullptr;
+        DWORD size = 0;
+        bool ok = WaveToMixerFormat(&source, samples.data(), static_cast<DWORD>(samples.size()), &format,
+                                    &out, &size);
+        ASSERT_EQ(expected.ok, ok);
+        if (!ok) continue;
+        std::vector<BYTE> got(out, out + size);
+        MEMFREE(out);
+        EXPECT_EQ(0, memcmp(&expected.format, &format, sizeof format));
+        EXPECT_TRUE(expected.bytes == got);
+    }
+}
+
+// Steps the engine does not make itself still reach the manager: doubling a
+// rate, and a format whose byte rate does not match its blocks.
+TEST(WaveConvert, OtherStepsStillGoThroughTheManager) {
+    std::vector<BYTE> data = Noise(4000, 99);
+    StepResult doubled = RunStep(true, Pcm(11025, 8, 1), data, 22050, 8);
+    StepResult doubledByManager = RunStep(false, Pcm(11025, 8, 1), data, 22050, 8);
+    ASSERT_TRUE(doubled.ok);
+    EXPECT_TRUE(doubled.bytes == doubledByManager.bytes);
+    EXPECT_NEAR(8000.0, doubled.bytes.size(), 4);
+
+    WAVEFORMATEX widened = Pcm(22050, 8, 1);
+    StepResult wider = RunStep(true, widened, data, 22050, 16);
+    ASSERT_TRUE(wider.ok);
+    EXPECT_TRUE(wider.bytes == RunStep(false, widened, data, 22050, 16).bytes);
+    EXPECT_EQ(8000u, wider.bytes.size());
+}
+
 TEST(WaveLoad, FilesAndResourcesThatCannotBeReadLeaveNoData) {
     EXPECT_FALSE(Sound(TEXT("no such folder\\no such file.wav")).HasData());
     EXPECT_FALSE(Sound(GetModuleHandle(nullptr), MAKEINTRESOURCE(500)).HasData());

@@ -9,6 +9,7 @@
 #include "game.h"
 #include "game_graphics.h"
 #include "game_resources.h"
+#include "load_clock.h"
 #include "logo.h"
 #include "mem_manager.h"
 #include "screens.h"
@@ -233,10 +234,21 @@ void ShellSetLoader(ShellLoader loader) { g_loader = loader; }
 void ShellSetRunner(ShellRunner runner) { g_runner = runner; }
 
 BOOL ShellLoad(void*) {
+    ShellLoadTimes& times = g_shell.loadTimes;
+    times = ShellLoadTimes();
+    double start = LoadClockMs();
     // A missing sound stays silent; only the pictures can fail the load.
     g_shell.sounds->load(g_shell.instance);
-    if (!g_shell.graphics->load(g_shell.instance)) return FALSE;
+    double sounds = LoadClockMs();
+    times.sounds = sounds - start;
+    bool loaded = g_shell.graphics->load(g_shell.instance);
+    double graphics = LoadClockMs();
+    times.graphics = graphics - sounds;
+    if (!loaded) return FALSE;
     if (!Logo::callOnWindowThread(CreateGameOnWindowThread, nullptr)) return FALSE;
+    double end = LoadClockMs();
+    times.game = end - graphics;
+    times.total = end - start;
     g_shell.graphicsLoaded = true;
     return TRUE;
 }

@@ -26,6 +26,14 @@ public:
     HWND musicWindow() const override;
 };
 
+// Where the latest load's time went, in milliseconds.
+struct ShellLoadTimes {
+    double sounds;
+    double graphics; // the whole graphics set (its own account breaks it down)
+    double game;     // the screens and the Game, made on the window thread
+    double total;
+};
+
 struct ShellGlobals {
     HWND dialog;
     AnimWindow* window;
@@ -43,6 +51,7 @@ struct ShellGlobals {
     GameContext context;
     ShellSoundSettings soundSettings;
     int zoom; // whole-number magnification of the desktop window
+    ShellLoadTimes loadTimes;
 };
 
 extern ShellGlobals g_shell;

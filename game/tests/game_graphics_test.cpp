@@ -10,6 +10,7 @@
 #include "cea_graphic.h"
 #include "cea_palette_group.h"
 #include "cea_sound.h"
+#include "cea_wave.h"
 #include "game_graphics.h"
 #include "game_resources.h"
 #include "game_sounds.h"
@@ -197,7 +198,31 @@ TEST(GameResources, EverySoundAndTheIconAreCarried) {
         HRSRC found = FindResource(nullptr, MAKEINTRESOURCE(500 + i), TEXT("WAVE"));
         ASSERT_NE(nullptr, found);
         EXPECT_EQ(0, memcmp("RIFF", LockResource(LoadResource(nullptr, found)), 4));
-        EXPECT_TRUE(sounds.sound(GameSound(i))->HasData());
+        Sound* sound = sounds.sound(GameSound(i));
+        ASSERT_TRUE(sound->HasData());
+        // What the audio compression manager makes of the stored sound, one step at a time, is what the
+        // set holds, byte for byte.
+        WaveView view;
+        ASSERT_TRUE(
+            WaveParse(LockResource(LoadResource(nullptr, found)), SizeofResource(nullptr, found), &view));
+        WAVEFORMATEX format = view.format;
+        std::vector<BYTE> bytes(view.data, view.data + view.dataSize);
+        const DWORD rates[2] = {22050, 22050};
+        const WORD bits[2] = {format.wBitsPerSample, 8};
+        for (int step = 0; step < 2; step++) {
+            if (format.nSamplesPerSec == rates[step] && format.wBitsPerSample == bits[step]) continue;
+            WAVEFORMATEX next;
+            BYTE* out = nullptr;
+            DWORD size = 0;
+            ASSERT_TRUE(WaveConvertStepWithManager(&format, bytes.data(), DWORD(bytes.size()), rates[step],
+                                                   bits[step], format.nChannels, &next, &out, &size));
+            bytes.assign(out, out + size);
+            MEMFREE(out);
+            format = next;
+        }
+        EXPECT_EQ(0, memcmp(&format, &sound->Format(), sizeof format));
+        ASSERT_EQ(bytes.size(), sound->Size());
+        EXPECT_EQ(0, memcmp(bytes.data(), sound->Data(), bytes.size()));
     }
     sounds.free();
     EXPECT_NE(nullptr, LoadIcon(GetModuleHandle(nullptr), MAKEINTRESOURCE(IDI_VEXLIN)));
