@@ -59,37 +59,72 @@ inline std::vector<short> ReadCapture(const std::wstring& path) {
     return samples;
 }
 
+const char kDriversKey[] = "Software\\Wine\\Drivers";
+// Beside the driver while a test has switched it: "=" and the value before,
+// or nothing when there was none. A test that dies with the driver switched
+// leaves it there for PutBackAudioDriver.
+const char kDriverBefore[] = "VexlinTestAudioBefore";
+
+inline std::string ReadText(HKEY key, const char* name, bool* present) {
+    char text[256] = {};
+    DWORD size = sizeof(text) - 1;
+    *present =
+        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS;
+    return *present ? std::string(text) : std::string();
+}
+
+inline void WriteText(HKEY key, const char* name, const std::string& text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+}
+
+// Puts back the driver a switch (this run's or a dead run's) kept aside.
+// Returns false when nothing was kept.
+inline bool PutBackAudioDriver() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDriversKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+    bool kept = false;
+    std::string before = ReadText(key, kDriverBefore, &kept);
+    if (kept) {
+        if (!before.empty() && before[0] == '=')
+            WriteText(key, "Audio", before.substr(1));
+        else
+            RegDeleteValueA(key, "Audio");
+        RegDeleteValueA(key, kDriverBefore);
+    }
+    RegCloseKey(key);
+    return kept;
+}
+
 // Sets Wine's audio driver in the prefix for the life of the object and puts
 // back what was there before.
 class DriverChoice {
 public:
     explicit DriverChoice(const char* driver) {
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &m_key, nullptr) != ERROR_SUCCESS) {
-            m_key = nullptr;
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kDriversKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
             return;
+        bool kept = false, had = false;
+        ReadText(key, kDriverBefore, &kept);
+        // A dead run's switch is still in place: what it kept is the value to put back.
+        if (!kept) {
+            std::string old = ReadText(key, "Audio", &had);
+            WriteText(key, kDriverBefore, had ? "=" + old : std::string());
         }
-        DWORD size = sizeof(m_old);
-        m_hadOld = RegQueryValueExA(m_key, "Audio", nullptr, nullptr, reinterpret_cast<BYTE*>(m_old),
-                                    &size) == ERROR_SUCCESS;
-        m_old[sizeof(m_old) - 1] = 0;
-        RegSetValueExA(m_key, "Audio", 0, REG_SZ, reinterpret_cast<const BYTE*>(driver),
-                       static_cast<DWORD>(strlen(driver) + 1));
+        WriteText(key, "Audio", driver);
+        RegCloseKey(key);
+        m_switched = true;
     }
     ~DriverChoice() {
-        if (!m_key) return;
-        if (m_hadOld)
-            RegSetValueExA(m_key, "Audio", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_old),
-                           static_cast<DWORD>(strlen(m_old) + 1));
-        else
-            RegDeleteValueA(m_key, "Audio");
-        RegCloseKey(m_key);
+        if (m_switched) PutBackAudioDriver();
     }
 
 private:
-    HKEY m_key;
-    bool m_hadOld = false;
-    char m_old[64] = {};
+    bool m_switched = false;
+
+    DriverChoice(const DriverChoice&) = delete;
+    DriverChoice& operator=(const DriverChoice&) = delete;
 };
 
 } // namespace soundcapture

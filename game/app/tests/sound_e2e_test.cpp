@@ -273,7 +273,9 @@ TEST_F(SoundEndToEnd, MusicWithoutEffectsIsTheLogoTheIntroTheLoopAndTheClosingPh
     EXPECT_GE(intro.score, kFound) << "the music's intro";
     EXPECT_GT(intro.at, logoEnd) << "the intro before the logo ended";
     // Between them the loader ran: silence.
-    if (logoEnd < intro.at) EXPECT_LT(heard.capture().level(logoEnd, intro.at - kSecond / 50), 0.5);
+    if (logoEnd < intro.at) {
+        EXPECT_LT(heard.capture().level(logoEnd, intro.at - kSecond / 50), 0.5);
+    }
 
     // The loop starts where the intro ends, give or take the end message's way
     // through the program (the audio path runs ahead of the clock here, so
@@ -326,7 +328,9 @@ TEST_F(SoundEndToEnd, EffectsWithoutMusicFollowAShortGame) {
     Heard click = heard.find(Id(kSoundClick), logoEnd == kNowhere ? 0 : logoEnd);
     EXPECT_GE(click.score, kFound) << "the new game button's click";
     // The main menu was silent.
-    if (logoEnd < click.at) EXPECT_LT(heard.capture().level(logoEnd, click.at), 0.5);
+    if (logoEnd < click.at) {
+        EXPECT_LT(heard.capture().level(logoEnd, click.at), 0.5);
+    }
 
     Heard levelStart = heard.find(Id(kSoundLevelStart), click.at);
     EXPECT_GE(levelStart.score, kFound) << "the level's banner";
@@ -352,6 +356,46 @@ TEST_F(SoundEndToEnd, EffectsWithoutMusicFollowAShortGame) {
     heard.addTogether(kMatchAndPopUp, {Id(kSoundMatch), Id(kSoundPopUp)});
     Heard both = heard.find(kMatchAndPopUp, drop.at);
     EXPECT_GE(both.score, kFound) << "the match with its score's pop-up";
+}
+
+// The clean-up after every run (ctest runs it even when the test died): a
+// driver switch left behind is put back, the prefix's choice from before.
+TEST(SoundEndToEndCleanUp, NoAudioDriverSwitchIsLeftBehind) {
+    PutBackAudioDriver();
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDriversKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    bool kept = false;
+    ReadText(key, kDriverBefore, &kept);
+    RegCloseKey(key);
+    EXPECT_FALSE(kept);
+}
+
+// A switch that a dead run left is put back to the driver it replaced.
+TEST(SoundEndToEndCleanUp, ASwitchLeftByADeadRunIsPutBack) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kDriversKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    bool had = false;
+    std::string old = ReadText(key, "Audio", &had);
+    {
+        DriverChoice first("alsa");
+        // The run dies here: its switch and what it kept stay. The next run's switch keeps the first value.
+        DriverChoice second("null");
+        bool kept = false;
+        EXPECT_EQ(had ? "=" + old : std::string(), ReadText(key, kDriverBefore, &kept));
+        EXPECT_TRUE(kept);
+        EXPECT_EQ("null", ReadText(key, "Audio", &kept));
+        // Neither object put it back yet; the clean-up does.
+        EXPECT_TRUE(PutBackAudioDriver());
+        bool now = false;
+        EXPECT_EQ(old, ReadText(key, "Audio", &now));
+        EXPECT_EQ(had, now);
+        EXPECT_FALSE(PutBackAudioDriver());
+    }
+    bool now = false;
+    EXPECT_EQ(old, ReadText(key, "Audio", &now));
+    EXPECT_EQ(had, now);
+    RegCloseKey(key);
 }
 
 } // namespace
