@@ -200,6 +200,19 @@ private:
 
 int Id(GameSound sound) { return kFirstSoundResource + sound; }
 
+// Waits (at most `timeoutMs`) until the capture file has grown by `seconds`
+// of output. The audio path here may run ahead of the clock or behind it, so
+// a script waits for what it needs to hear rather than for a time.
+void WaitForOutput(const std::wstring& path, double seconds, DWORD timeoutMs) {
+    auto size = [&]() -> ULONGLONG {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+        return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    };
+    const ULONGLONG wanted = size() + static_cast<ULONGLONG>(seconds * kCaptureRate) * 4;
+    for (DWORD start = GetTickCount(); size() < wanted && GetTickCount() - start < timeoutMs;) Sleep(50);
+}
+
 class SoundEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -252,14 +265,15 @@ size_t ExpectLogo(Hearing& heard) {
 // game's first sounds.
 TEST_F(SoundEndToEnd, MusicWithoutEffectsIsTheLogoTheIntroTheLoopAndTheClosingPhrase) {
     if (m_capture.empty()) GTEST_SKIP() << m_why;
-    std::vector<short> samples = Run(0, 1, [](GameRun& run) {
+    std::vector<short> samples = Run(0, 1, [this](GameRun& run) {
         // The intro lasts nine seconds; then the loop's first ones.
-        Sleep(11000);
+        WaitForOutput(m_capture, 11, 40000);
         run.tap(kNewGame.x, kNewGame.y);
         EXPECT_TRUE(run.waitScreen(5));
         for (int i = 0; i < 200 && run.state() != 1; i++) Sleep(25);
         EXPECT_EQ(1, run.state());
-        Sleep(1500); // the first spawns
+        // The closing phrase, then the game's first spawns and their silence.
+        WaitForOutput(m_capture, 10.5, 40000);
     });
     ASSERT_FALSE(samples.empty())
         << "nothing was captured: the game did not play through ALSA's default device";
@@ -285,9 +299,17 @@ TEST_F(SoundEndToEnd, MusicWithoutEffectsIsTheLogoTheIntroTheLoopAndTheClosingPh
     double introEndsAt = Seconds(intro.at + heard.length(Id(kSoundMusicIntro)));
     EXPECT_NEAR(introEndsAt, Seconds(loop.at), 0.5) << "the loop does not follow the intro";
 
-    // The new game: the intro once more as a closing phrase after some loop.
+    // The new game: the intro once more as a closing phrase after some loop,
+    // alone (a loop going on under it would halve its score), and then silence.
     Heard closing = heard.find(Id(kSoundMusicIntro), loop.at + kSecond);
     EXPECT_GE(closing.score, kFound) << "no closing phrase";
+    EXPECT_GT(closing.score, 0.9) << "the closing phrase is not alone";
+    size_t closingEnd = closing.at + heard.length(Id(kSoundMusicIntro));
+    if (closing.at != kNowhere) {
+        EXPECT_GT(heard.capture().size(), closingEnd + kSecond) << "the capture ends too soon";
+        EXPECT_LT(heard.capture().level(closingEnd + kSecond / 20, closingEnd + kSecond), 0.5)
+            << "sound after the closing phrase";
+    }
     // No effect anywhere.
     for (GameSound effect : {kSoundClick, kSoundLevelStart, kSoundLevelPlay, kSoundAppear1, kSoundAppear2,
                              kSoundAppear3, kSoundAppear4}) {
@@ -303,17 +325,17 @@ TEST_F(SoundEndToEnd, MusicWithoutEffectsIsTheLogoTheIntroTheLoopAndTheClosingPh
 // landing, and a tap's match with its score.
 TEST_F(SoundEndToEnd, EffectsWithoutMusicFollowAShortGame) {
     if (m_capture.empty()) GTEST_SKIP() << m_why;
-    std::vector<short> samples = Run(1, 0, [](GameRun& run) {
+    std::vector<short> samples = Run(1, 0, [this](GameRun& run) {
         Sleep(1000);
         run.tap(kNewGame.x, kNewGame.y);
         EXPECT_TRUE(run.waitScreen(5));
         for (int i = 0; i < 200 && run.state() != 1; i++) Sleep(25);
         EXPECT_EQ(1, run.state());
-        // The spawn row fills and drops (a level-1 row takes about three seconds); then the one-colour
-        // board goes at one tap.
-        Sleep(4500);
+        // The spawn row fills and drops (a level-1 row takes about three and a half seconds); then the
+        // one-colour board goes at one tap.
+        Sleep(6000);
         run.tap(kBoardBottom.x, kBoardBottom.y);
-        Sleep(1500);
+        WaitForOutput(m_capture, 1.5, 20000);
     });
     ASSERT_FALSE(samples.empty())
         << "nothing was captured: the game did not play through ALSA's default device";
