@@ -303,7 +303,7 @@ TEST_F(SoundEndToEnd, MusicWithoutEffectsIsTheLogoTheIntroTheLoopAndTheClosingPh
     // alone (a loop going on under it would halve its score), and then silence.
     Heard closing = heard.find(Id(kSoundMusicIntro), loop.at + kSecond);
     EXPECT_GE(closing.score, kFound) << "no closing phrase";
-    EXPECT_GT(closing.score, 0.9) << "the closing phrase is not alone";
+    EXPECT_GT(closing.score, 0.95) << "the closing phrase is not alone";
     size_t closingEnd = closing.at + heard.length(Id(kSoundMusicIntro));
     if (closing.at != kNowhere) {
         EXPECT_GT(heard.capture().size(), closingEnd + kSecond) << "the capture ends too soon";
