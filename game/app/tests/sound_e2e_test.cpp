@@ -80,9 +80,9 @@ Reference LogoReference(int resource) {
 
 double Seconds(size_t samples) { return static_cast<double>(samples) / kMixRate; }
 
-// Scores of a sound's best place: `head` where its first segment matches best
-// over the whole capture, `found` where its whole stretch follows on from
-// there (Capture::follow).
+// A place where a sound was heard (its start, in capture samples), and how
+// well its whole stretch matched there (Capture::follow): 1 for the sound
+// alone, less with other sounds mixed over it.
 struct Heard {
     size_t at = kNowhere;
     double score = 0;
@@ -128,7 +128,6 @@ public:
         }
         m_capture.correlate(sum.head(), sum.head(), &m_heads[id], &m_heads[id]);
     }
-    double rate() const { return m_rate; }
     const Capture& capture() const { return m_capture; }
     size_t length(int id) { return m_references[id].length; }
     bool loaded(int id) { return m_references[id].stretch.size() >= kSecond / 20; }
@@ -178,9 +177,11 @@ public:
         printf("capture: %.2f s at the mix rate, read %.5f times as fast\n", Seconds(m_capture.size()),
                m_rate);
         for (auto& entry : m_references) {
+            std::vector<Heard> places = findAll(entry.first, 0.4);
             printf("%d:", entry.first);
-            for (const Heard& h : findAll(entry.first, 0.4)) printf(" %.3f@%.3f", h.score, Seconds(h.at));
-            printf("\n");
+            for (size_t i = 0; i < places.size() && i < 12; i++)
+                printf(" %.3f@%.3f", places[i].score, Seconds(places[i].at));
+            printf(places.size() > 12 ? " ...\n" : "\n");
         }
     }
 

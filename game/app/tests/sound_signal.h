@@ -94,9 +94,9 @@ public:
         for (size_t i = 0; i < x.size(); i++) m_energy[i + 1] = m_energy[i] + x[i] * x[i];
         size_t n = 1;
         while (n < x.size() + longest) n <<= 1; // no wrapped-around products
-        m_spectrum.assign(n, Complex(0));
-        for (size_t i = 0; i < x.size(); i++) m_spectrum[i] = x[i];
-        Fft(m_spectrum, false);
+        m_transform.assign(n, Complex(0));
+        for (size_t i = 0; i < x.size(); i++) m_transform[i] = x[i];
+        Fft(m_transform, false);
     }
     size_t size() const { return m_x.size(); }
     const Signal& samples() const { return m_x; }
@@ -127,12 +127,12 @@ public:
     // the reference could ever be mixed, the score is 0.
     void correlate(const Signal& first, const Signal& second, std::vector<float>* firstScores,
                    std::vector<float>* secondScores) const {
-        const size_t n = m_spectrum.size();
+        const size_t n = m_transform.size();
         std::vector<Complex> r(n, Complex(0));
         for (size_t i = 0; i < first.size() && i < n; i++) r[i].real(first[i]);
         for (size_t i = 0; i < second.size() && i < n; i++) r[i].imag(second[i]);
         Fft(r, false);
-        for (size_t i = 0; i < n; i++) r[i] = m_spectrum[i] * std::conj(r[i]);
+        for (size_t i = 0; i < n; i++) r[i] = m_transform[i] * std::conj(r[i]);
         Fft(r, true);
         normalize(r, first, false, firstScores);
         normalize(r, second, true, secondScores);
@@ -209,7 +209,7 @@ private:
     Signal m_x;
     Signal m_energy; // running sum of squares: m_energy[i] covers samples before i
     size_t m_longest;
-    std::vector<Complex> m_spectrum;
+    std::vector<Complex> m_transform;
 };
 
 } // namespace soundsignal
