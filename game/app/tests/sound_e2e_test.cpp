@@ -341,6 +341,9 @@ TEST_F(SoundEndToEnd, EffectsWithoutMusicFollowAShortGame) {
     ASSERT_FALSE(samples.empty())
         << "nothing was captured: the game did not play through ALSA's default device";
     Hearing heard(samples);
+    // The tap's match and its score's pop-up start together: their sum is heard.
+    const int kMatchAndPopUp = 1000;
+    heard.addTogether(kMatchAndPopUp, {Id(kSoundMatch), Id(kSoundPopUp)});
     heard.print();
 
     size_t logoEnd = ExpectLogo(heard);
@@ -374,9 +377,6 @@ TEST_F(SoundEndToEnd, EffectsWithoutMusicFollowAShortGame) {
     for (GameSound land : {kSoundLand1, kSoundLand2, kSoundLand3, kSoundLand4})
         landing = std::max(landing, heard.find(Id(land), drop.at).score);
     EXPECT_GE(landing, kFound) << "no landing after the drop";
-    // The tap's match and its score's pop-up start together: their sum is heard.
-    const int kMatchAndPopUp = 1000;
-    heard.addTogether(kMatchAndPopUp, {Id(kSoundMatch), Id(kSoundPopUp)});
     Heard both = heard.find(kMatchAndPopUp, drop.at);
     EXPECT_GE(both.score, kFound) << "the match with its score's pop-up";
 }
