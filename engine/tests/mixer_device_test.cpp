@@ -13,13 +13,13 @@
 #include "cea_mixer.h"
 #include "cea_sound.h"
 #include "mem_manager.h"
+#include "sound_capture.h"
+
+using namespace soundcapture;
 
 namespace {
 
 const double kPi = 3.14159265358979;
-// What the private configuration hands to the capture file, whatever Wine
-// gives the device.
-const int kCaptureRate = 44100;
 const int kLoneAmplitude = 100; // of 127
 const int kPairAmplitude = 120;
 const double kLoneHz = 441.0;   // 50 samples per period at 22050 Hz
@@ -43,31 +43,6 @@ bool WaitForEnds(HWND window, int count, DWORD timeoutMs) {
         Sleep(5);
     }
     return seen >= count;
-}
-
-// The Windows name of a host path, through Wine's own mapping; empty when
-// not running under Wine.
-std::wstring WindowsPath(const std::string& hostPath) {
-    typedef WCHAR*(CDECL * ToDos)(LPCSTR);
-    FARPROC entry = GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name");
-    ToDos toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(entry));
-    if (!toDos) return std::wstring();
-    WCHAR* dos = toDos(hostPath.c_str());
-    std::wstring result = dos ? dos : L"";
-    if (dos) HeapFree(GetProcessHeap(), 0, dos);
-    return result;
-}
-
-std::vector<short> ReadCapture(const std::wstring& path) {
-    std::vector<short> samples;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return samples;
-    short chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, sizeof(short), 4096, file)) > 0)
-        samples.insert(samples.end(), chunk, chunk + got);
-    fclose(file);
-    return samples;
 }
 
 // The share of a stretch's energy that lies at one frequency: about 1 for a
@@ -117,49 +92,12 @@ std::vector<LoudRun> LoudRuns(const std::vector<short>& left, int threshold) {
     return runs;
 }
 
-// Sets Wine's audio driver in the prefix for the life of the object and puts
-// back what was there before.
-class DriverChoice {
-public:
-    explicit DriverChoice(const char* driver) {
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &m_key, nullptr) != ERROR_SUCCESS) {
-            m_key = nullptr;
-            return;
-        }
-        DWORD size = sizeof(m_old);
-        m_hadOld = RegQueryValueExA(m_key, "Audio", nullptr, nullptr, reinterpret_cast<BYTE*>(m_old),
-                                    &size) == ERROR_SUCCESS;
-        m_old[sizeof(m_old) - 1] = 0;
-        RegSetValueExA(m_key, "Audio", 0, REG_SZ, reinterpret_cast<const BYTE*>(driver),
-                       static_cast<DWORD>(strlen(driver) + 1));
-    }
-    ~DriverChoice() {
-        if (!m_key) return;
-        if (m_hadOld)
-            RegSetValueExA(m_key, "Audio", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_old),
-                           static_cast<DWORD>(strlen(m_old) + 1));
-        else
-            RegDeleteValueA(m_key, "Audio");
-        RegCloseKey(m_key);
-    }
-
-private:
-    HKEY m_key;
-    bool m_hadOld = false;
-    char m_old[64] = {};
-};
-
 } // namespace
 
 TEST(MixerDevice, TonesReachTheDeviceAtTheirLevelAndPitchWithoutClipping) {
-    char capturePath[1024];
-    DWORD length = GetEnvironmentVariableA("VEXLIN_SOUND_CAPTURE", capturePath, sizeof(capturePath));
-    if (!length || length >= sizeof(capturePath) || !GetEnvironmentVariableA("ALSA_CONFIG_PATH", nullptr, 0))
-        GTEST_SKIP() << "needs ALSA_CONFIG_PATH (tests/alsa/capture.conf) and VEXLIN_SOUND_CAPTURE, as the "
-                        "test run sets them";
-    std::wstring capture = WindowsPath(capturePath);
-    if (capture.empty()) GTEST_SKIP() << "not under Wine: the capture goes through Wine's ALSA driver";
+    std::string why;
+    std::wstring capture = CapturePath(&why);
+    if (capture.empty()) GTEST_SKIP() << why;
     DeleteFileW(capture.c_str());
     // Wine picks its audio driver when the first device opens; a machine with
     // a sound server would otherwise be heard instead of ALSA.
