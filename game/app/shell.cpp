@@ -53,6 +53,18 @@ void PublishTestState() {
     SetProp(g_shell.dialog, TEXT("VexlinScreen"), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(screen + 1)));
     SetProp(g_shell.dialog, TEXT("VexlinState"), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(state + 1)));
     SetProp(g_shell.dialog, TEXT("VexlinZoom"), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(g_shell.zoom)));
+    // How far the spawn row is between two pieces, in thousandths, so that a
+    // test can tap where no spawn sound starts with the tap's sounds.
+    int phase = 0;
+    const Game* game = g_shell.context.game;
+    if (game && state == kStatePlaying && !game->bonus() && game->speed() > 0) {
+        DWORD now = g_shell.context.window->GetFrame();
+        DWORD speed = static_cast<DWORD>(game->speed());
+        if (now >= game->nextDrop())
+            phase = static_cast<int>((now - game->nextDrop()) * 10 % speed * 1000 / speed);
+    }
+    SetProp(g_shell.dialog, TEXT("VexlinSpawnPhase"),
+            reinterpret_cast<HANDLE>(static_cast<INT_PTR>(phase + 1)));
 }
 #endif
 

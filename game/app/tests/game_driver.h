@@ -154,6 +154,10 @@ public:
     int state() const {
         return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(dialog_, L"VexlinState"))) - 1;
     }
+    // Thousandths of the way from one spawned piece to the next (0 outside a normal level's play).
+    int spawnPhase() const {
+        return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(dialog_, L"VexlinSpawnPhase"))) - 1;
+    }
     int zoom() const { return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(dialog_, L"VexlinZoom"))); }
 
     bool waitScreen(int screen, DWORD timeout = 10000) {
