@@ -49,7 +49,15 @@ fail() {
   exit 1
 }
 drive() { wine "$E2E/setup_driver.exe" "$@" | tr -d '\r' | tee -a "$WORK/driver.txt" | grep -q "driver: done" || fail "driver $*: $(tail -1 "$WORK/driver.txt")"; }
+# The trace grows over the rounds of a scenario: a round's closing box is the first "setup: message" line
+# after those of the rounds before it.
+messages_traced() {
+  local count
+  count=$(grep -c "setup: message" "$TRACE" 2>/dev/null)
+  echo "${count:-0}"
+}
 start_setup() {
+  MESSAGES_BEFORE=$(messages_traced)
   wine "$E2E/VexlinSetup.exe" &
   SETUP_PID=$!
   drive wait "$TITLE" 20000
@@ -78,7 +86,8 @@ wait_traced() {
 }
 # The success or failure box has a close box; closing it ends the installer.
 close_box() {
-  wait_traced "setup: message"
+  for _ in $(seq 600); do [ "$(messages_traced)" -gt "${MESSAGES_BEFORE:-0}" ] && break; sleep 0.1; done
+  [ "$(messages_traced)" -gt "${MESSAGES_BEFORE:-0}" ] || fail "trace never showed the closing box"
   expect_prompt_close
   drive sleep 300 close "${1:-$TITLE}"
   finish_setup
