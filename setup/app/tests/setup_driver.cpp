@@ -2,6 +2,7 @@
 // messages and keys, for the installer's end-to-end tests. Steps run in order:
 //   wait CAPTION MS       until a visible skinned window of that caption is there
 //   gone CAPTION MS       until none is
+//   boxed CAPTION MS      until a second one is there (a box over its frame)
 //   click CAPTION X Y     move, press and release at a window point
 //   char CAPTION CODE     a typed character (13: Enter) to the window's focused control
 //   close CAPTION         the system's close (the close box)
@@ -33,6 +34,7 @@ namespace {
 struct Search {
     const char* caption;
     HWND found;
+    int count;
 };
 
 BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
@@ -43,23 +45,23 @@ BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
     if (IsWindowVisible(window) && strcmp(className, "SkinWindow") == 0 &&
         strcmp(caption, search->caption) == 0) {
         // The first in z-order: a message box sits over its frame.
-        search->found = window;
-        return FALSE;
+        if (search->count++ == 0) search->found = window;
     }
     return TRUE;
 }
 
-HWND Find(const char* caption) {
-    Search search = {caption, nullptr};
+Search Find(const char* caption) {
+    Search search = {caption, nullptr, 0};
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search;
 }
 
-HWND WaitFor(const char* caption, DWORD ms, bool present) {
+// Until `count` visible windows of the caption are there (0: none); the first of them in z-order.
+HWND WaitFor(const char* caption, DWORD ms, int count) {
     DWORD start = GetTickCount();
     for (;;) {
-        HWND window = Find(caption);
-        if ((window != nullptr) == present) return present ? window : HWND(1);
+        Search search = Find(caption);
+        if (count == 0 ? search.count == 0 : search.count >= count) return count ? search.found : HWND(1);
         if (GetTickCount() - start > ms) return nullptr;
         Sleep(50);
     }
@@ -183,11 +185,13 @@ int main(int argc, char** argv) {
         if (strcmp(step, "sleep") == 0 && i + 1 < argc) {
             Sleep(atoi(argv[i + 1]));
             i += 2;
-        } else if ((strcmp(step, "wait") == 0 || strcmp(step, "gone") == 0) && i + 2 < argc) {
-            ok = WaitFor(argv[i + 1], atoi(argv[i + 2]), step[0] == 'w') != nullptr;
+        } else if ((strcmp(step, "wait") == 0 || strcmp(step, "gone") == 0 || strcmp(step, "boxed") == 0) &&
+                   i + 2 < argc) {
+            int count = step[0] == 'w' ? 1 : step[0] == 'b' ? 2 : 0;
+            ok = WaitFor(argv[i + 1], atoi(argv[i + 2]), count) != nullptr;
             i += 3;
         } else if (strcmp(step, "click") == 0 && i + 3 < argc) {
-            HWND window = WaitFor(argv[i + 1], 5000, true);
+            HWND window = WaitFor(argv[i + 1], 5000, 1);
             ok = window != nullptr;
             if (ok) {
                 LPARAM at = MAKELPARAM(atoi(argv[i + 2]), atoi(argv[i + 3]));
@@ -197,12 +201,12 @@ int main(int argc, char** argv) {
             }
             i += 4;
         } else if (strcmp(step, "char") == 0 && i + 2 < argc) {
-            HWND window = WaitFor(argv[i + 1], 5000, true);
+            HWND window = WaitFor(argv[i + 1], 5000, 1);
             ok = window != nullptr;
             if (ok) Post(window, WM_CHAR, atoi(argv[i + 2]), 1);
             i += 3;
         } else if (strcmp(step, "close") == 0 && i + 1 < argc) {
-            HWND window = WaitFor(argv[i + 1], 5000, true);
+            HWND window = WaitFor(argv[i + 1], 5000, 1);
             ok = window != nullptr;
             if (ok) Post(window, WM_CLOSE, 0, 0);
             i += 2;

@@ -253,7 +253,7 @@ stop_during)
   start_setup
   drive click "$TITLE" "${TARGET_BOTH[@]}"
   wait_traced "target 1"
-  drive click "$TITLE" "${INSTALL[@]}" close "$TITLE" sleep 500 char "$TITLE" 13
+  drive click "$TITLE" "${INSTALL[@]}" close "$TITLE" boxed "$TITLE" 20000 char "$TITLE" 13
   wait_traced "stop requested"
   close_box
   traced "setup: stopped"; traced "message failure Setup was stopped"
